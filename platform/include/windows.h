@@ -347,6 +347,10 @@ struct tagVARIANT {
     };
 };
 
+// VariantChangeType flags.
+#define VARIANT_NOVALUEPROP 0x01
+#define VARIANT_ALPHABOOL 0x02
+
 #define V_VT(v) ((v)->vt)
 #define V_BSTR(v) ((v)->bstrVal)
 #define V_I4(v) ((v)->lVal)
