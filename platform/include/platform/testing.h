@@ -10,8 +10,11 @@
 #include <windows.h>
 
 // Every call of CreateDirectoryA first hands its path argument, exactly as
-// given (Windows form), to the observer. Pass nullptr to stop observing.
-typedef void (*CreateDirectoryObserver)(const char* pathName, void* context);
+// given (Windows form), to the observer. When the observer answers FALSE the
+// call creates nothing and fails with ERROR_ACCESS_DENIED (so tests can watch
+// the attempts on paths such as "\KORVEL" without touching the file system's
+// root); TRUE lets it go on. Pass nullptr to stop observing.
+typedef BOOL (*CreateDirectoryObserver)(const char* pathName, void* context);
 PLATFORM_API void PlatformObserveCreateDirectory(CreateDirectoryObserver observer, void* context);
 
 // Makes GetModuleFileNameA(NULL, ...) answer `path` (Windows form, returned as
