@@ -6,8 +6,8 @@
 // under the new name.
 //
 // Every failure sets the last error; success leaves it alone.
-// Thread-safety: thread-safe; the CreateDirectoryA observer is set by tests
-// while no other thread calls the platform (testing.h).
+// Thread-safety: thread-safe; the CreateDirectoryA observer (which may veto a
+// creation) is set by tests while no other thread calls the platform.
 #include "windows_path.h"
 
 #include <platform/testing.h>
@@ -244,8 +244,9 @@ PLATFORM_API void PlatformObserveCreateDirectory(CreateDirectoryObserver observe
 
 PLATFORM_API BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES)
 {
-    if (CreateDirectoryObserver observer = createDirectoryObserver.load())
-        observer(lpPathName, createDirectoryObserverContext.load());
+    CreateDirectoryObserver observer = createDirectoryObserver.load();
+    if (observer && !observer(lpPathName, createDirectoryObserverContext.load()))
+        return fail(ERROR_ACCESS_DENIED);
     if (!hasPathText(lpPathName))
         return fail(ERROR_PATH_NOT_FOUND);
     std::string path = platform::posixPathFromWindows(lpPathName);
