@@ -180,8 +180,6 @@ HRESULT toBstr(const VARIANT& value, USHORT flags, BSTR& out)
 // Converts a valid `src` to `vt` into `result` (a fresh VT_EMPTY variant).
 HRESULT convert(const VARIANT& src, USHORT flags, VARTYPE vt, VARIANT& result)
 {
-    if (src.vt == vt && vt != VT_BSTR)
-        return copyVariant(result, src);
     if (vt & (VT_BYREF | VT_ARRAY))
         return DISP_E_TYPEMISMATCH;
     VARIANT value;

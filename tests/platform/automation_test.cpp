@@ -290,36 +290,50 @@ TEST_F(Automation, VariantChangeTypeInPlace)
 
 TEST_F(Automation, VariantChangeTypeToOtherTypes)
 {
+    LONG number = 8;
+    CountedUnknown object;
+    IUnknown* referenced = &object;
     struct Row {
         const char* name;
-        VARTYPE from;
+        std::function<void(VARIANT&)> set;
         VARTYPE to;
         HRESULT expected;
     };
     const Row rows[] = {
-        {"same type copies", VT_I4, VT_I4, S_OK},
-        {"empty to empty", VT_EMPTY, VT_EMPTY, S_OK},
-        {"unsupported numeric conversion", VT_I4, VT_R8, DISP_E_TYPEMISMATCH},
-        {"by-reference target", VT_I4, VT_BYREF | VT_I4, DISP_E_TYPEMISMATCH},
-        {"invalid target", VT_I4, 15, DISP_E_BADVARTYPE},
+        {"same type copies", [](VARIANT& v) { v.vt = VT_I4, v.lVal = 8; }, VT_I4, S_OK},
+        {"by-reference source of the same type", [&](VARIANT& v) { v.vt = VT_BYREF | VT_I4, v.plVal = &number; },
+         VT_I4, S_OK},
+        {"empty to empty", [](VARIANT& v) { v.vt = VT_EMPTY; }, VT_EMPTY, S_OK},
+        {"interface copy", [&](VARIANT& v) { v.vt = VT_BYREF | VT_UNKNOWN, v.ppunkVal = &referenced; }, VT_UNKNOWN,
+         S_OK},
+        {"unsupported numeric conversion", [](VARIANT& v) { v.vt = VT_I4, v.lVal = 8; }, VT_R8,
+         DISP_E_TYPEMISMATCH},
+        {"by-reference target", [&](VARIANT& v) { v.vt = VT_BYREF | VT_I4, v.plVal = &number; }, VT_BYREF | VT_I4,
+         DISP_E_TYPEMISMATCH},
+        {"invalid target", [](VARIANT& v) { v.vt = VT_I4, v.lVal = 8; }, 15, DISP_E_BADVARTYPE},
     };
     for (const Row& row : rows) {
         VARIANT source;
         VariantInit(&source);
-        source.vt = row.from;
-        source.lVal = 8;
+        row.set(source);
         VARIANT result;
         VariantInit(&result);
         EXPECT_EQ(VariantChangeType(&result, &source, 0, row.to), row.expected) << row.name;
-        if (SUCCEEDED(row.expected)) {
-            EXPECT_EQ(result.vt, row.to) << row.name;
-            if (row.to == VT_I4) {
-                EXPECT_EQ(result.lVal, 8) << row.name;
-            }
-        } else {
+        if (FAILED(row.expected)) {
             EXPECT_EQ(result.vt, VT_EMPTY) << row.name;
+            continue;
         }
+        EXPECT_EQ(result.vt, row.to) << row.name;
+        if (row.to == VT_I4) {
+            EXPECT_EQ(result.lVal, 8) << row.name;
+        }
+        if (row.to == VT_UNKNOWN) {
+            EXPECT_EQ(result.punkVal, &object) << row.name;
+            EXPECT_EQ(object.references(), 2u) << row.name;
+        }
+        EXPECT_EQ(VariantClear(&result), S_OK) << row.name;
     }
+    EXPECT_EQ(object.references(), 1u);
 }
 
 } // namespace
