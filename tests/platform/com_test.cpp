@@ -9,10 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cwchar>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -280,6 +282,58 @@ TEST(ClassTable, IsSharedByAllThreadsOfTheProcess)
     EXPECT_EQ(created, S_OK);
     EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
     EXPECT_EQ(factory.product.references(), 1u);
+}
+
+TEST(ClassTable, ConcurrentCreationWhileRegistrationsChangeKeepsCountsBalanced)
+{
+    constexpr int kThreads = 3;
+    constexpr int kCreationsPerThread = 300;
+    const CLSID churnClass = {0x6B1D6A10, 0x2F3C, 0x4E51, {0x9A, 0x1E, 0x35, 0x0C, 0x7F, 0x42, 0x11, 0x02}};
+    Apartment apartment(COINIT_MULTITHREADED);
+    TestFactory stable;
+    TestFactory churning;
+    DWORD cookie = 0;
+    ASSERT_EQ(CoRegisterClassObject(kTestClass, &stable, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie), S_OK);
+
+    std::atomic<int> failures{0};
+    std::atomic<int> running{kThreads};
+    std::vector<std::thread> creators;
+    for (int t = 0; t < kThreads; ++t) {
+        creators.emplace_back([&] {
+            Apartment mta(COINIT_MULTITHREADED);
+            for (int i = 0; i < kCreationsPerThread; ++i) {
+                IUnknown* object = nullptr;
+                if (CoCreateInstance(kTestClass, nullptr, CLSCTX_ALL, IID_IUnknown,
+                                     reinterpret_cast<void**>(&object)) != S_OK)
+                    ++failures;
+                else
+                    object->Release();
+                const HRESULT churned =
+                    CoCreateInstance(churnClass, nullptr, CLSCTX_ALL, IID_IUnknown, reinterpret_cast<void**>(&object));
+                if (churned == S_OK)
+                    object->Release();
+                else if (churned != REGDB_E_CLASSNOTREG)
+                    ++failures;
+            }
+            --running;
+        });
+    }
+    while (running > 0) {
+        DWORD churnCookie = 0;
+        if (CoRegisterClassObject(churnClass, &churning, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &churnCookie) !=
+                S_OK ||
+            CoRevokeClassObject(churnCookie) != S_OK)
+            ++failures;
+    }
+    for (std::thread& creator : creators)
+        creator.join();
+
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
+    EXPECT_EQ(stable.references(), 1u);
+    EXPECT_EQ(stable.product.references(), 1u);
+    EXPECT_EQ(churning.references(), 1u);
+    EXPECT_EQ(churning.product.references(), 1u);
 }
 
 TEST(ClassTable, ArgumentChecks)
