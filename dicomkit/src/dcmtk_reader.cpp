@@ -1,0 +1,165 @@
+// The DCMTK fallback reader; see dcmtk_reader.h.
+#include "dcmtk_reader.h"
+
+#include "dictionary.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdatset.h>
+#include <dcmtk/dcmdata/dcerror.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
+#include <dcmtk/dcmdata/dcvr.h>
+
+#include <cstring>
+#include <limits>
+
+namespace dicomkit {
+
+namespace {
+
+// Values longer than this stay on disk while DCMTK parses.
+constexpr Uint32 kMaxReadLength = 4096;
+
+Vr vrOf(DcmElement& element)
+{
+    const char* name = DcmVR(element.getVR()).getVRName();
+    if (!name || std::strlen(name) != 2)
+        return kVrUN;
+    return makeVr(name[0], name[1]);
+}
+
+// The value of a binary-number element, in little endian (the local byte
+// order of every machine the component runs on).
+OFCondition numberBytes(DcmElement& element, const void*& bytes)
+{
+    OFCondition status = EC_IllegalCall;
+    switch (element.ident()) {
+    case EVR_US: case EVR_xs: case EVR_AT: case EVR_lt: {
+        Uint16* values = nullptr;
+        status = element.getUint16Array(values);
+        bytes = values;
+        break;
+    }
+    case EVR_SS: {
+        Sint16* values = nullptr;
+        status = element.getSint16Array(values);
+        bytes = values;
+        break;
+    }
+    case EVR_UL: case EVR_up: {
+        Uint32* values = nullptr;
+        status = element.getUint32Array(values);
+        bytes = values;
+        break;
+    }
+    case EVR_SL: {
+        Sint32* values = nullptr;
+        status = element.getSint32Array(values);
+        bytes = values;
+        break;
+    }
+    case EVR_FL: {
+        Float32* values = nullptr;
+        status = element.getFloat32Array(values);
+        bytes = values;
+        break;
+    }
+    case EVR_FD: {
+        Float64* values = nullptr;
+        status = element.getFloat64Array(values);
+        bytes = values;
+        break;
+    }
+    case EVR_SV: {
+        Sint64* values = nullptr;
+        status = element.getSint64Array(values);
+        bytes = values;
+        break;
+    }
+    case EVR_UV: {
+        Uint64* values = nullptr;
+        status = element.getUint64Array(values);
+        bytes = values;
+        break;
+    }
+    default:
+        break;
+    }
+    return status;
+}
+
+ReadOutcome copyElements(DcmItem& item, LoadedFile& out)
+{
+    const unsigned long count = item.card();
+    for (unsigned long i = 0; i < count; ++i) {
+        DcmElement* element = item.getElement(i);
+        if (!element)
+            continue;
+        ElementRecord record;
+        const DcmTag& tag = element->getTag();
+        record.tag = uint32_t(tag.getGTag()) << 16 | tag.getETag();
+        record.vr = vrOf(*element);
+        const Uint32 length = element->getLength();
+        record.length = length == DCM_UndefinedLength ? length - 1 : length;
+        const VrKind kind = kindOf(record.vr);
+        const bool number = kind == VrKind::Number || record.vr == makeVr('x', 's') ||
+                            record.vr == makeVr('u', 'p');
+        if (kind == VrKind::Text || number) {
+            const void* bytes = nullptr;
+            Uint32 size = element->getLengthField();
+            if (size > 0) {
+                OFCondition status;
+                if (kind == VrKind::Text) {
+                    char* text = nullptr;
+                    status = element->getString(text, size);
+                    bytes = text;
+                } else {
+                    status = numberBytes(*element, bytes);
+                }
+                if (status.bad())
+                    return {ReadStatus::Malformed, status.text()};
+                if (!bytes)
+                    size = 0;
+            }
+            if (out.values.size() + size > std::numeric_limits<uint32_t>::max())
+                return {ReadStatus::Malformed, "values too large"};
+            record.length = size;
+            record.valueOffset = out.keep(bytes, size);
+            record.valueKept = true;
+        }
+        out.elements.push_back(record);
+        if (record.tag == kTagPixelData)
+            break;  // as the lean reader: nothing after the pixel data
+    }
+    return {};
+}
+
+} // namespace
+
+ReadOutcome readWithDcmtk(const std::string& path, LoadedFile& out)
+{
+    quietDcmtkLogging();
+    out.clear();
+    DcmFileFormat file;
+    const OFCondition status =
+        file.loadFile(OFFilename(path.c_str()), EXS_Unknown, EGL_noChange, kMaxReadLength, ERM_autoDetect);
+    if (status.bad()) {
+        if (status == EC_StreamNotifyClient || status == EC_EndOfStream)
+            return {ReadStatus::Truncated, {}};
+        return {ReadStatus::Malformed, status.text()};
+    }
+    if (DcmMetaInfo* meta = file.getMetaInfo()) {
+        ReadOutcome outcome = copyElements(*meta, out);
+        if (outcome.status != ReadStatus::Loaded)
+            return outcome;
+    }
+    if (DcmDataset* dataSet = file.getDataset()) {
+        ReadOutcome outcome = copyElements(*dataSet, out);
+        if (outcome.status != ReadStatus::Loaded)
+            return outcome;
+    }
+    out.finish();
+    return {};
+}
+
+} // namespace dicomkit
