@@ -377,9 +377,16 @@ private:
             if (out_.values.size() + header.length > std::numeric_limits<uint32_t>::max())
                 return malformed("values too large");
             record.valueOffset = static_cast<uint32_t>(out_.values.size());
-            out_.values.resize(out_.values.size() + header.length);
-            if (!window_.copy(header.valueStart, header.length, out_.values.data() + record.valueOffset))
-                return ioOrTruncated();
+            if (header.length <= kReadAhead) {
+                const uint8_t* value = window_.bytes(header.valueStart, header.length);
+                if (!value)
+                    return ioOrTruncated();
+                out_.values.append(reinterpret_cast<const char*>(value), header.length);
+            } else {
+                out_.values.resize(out_.values.size() + header.length);
+                if (!window_.copy(header.valueStart, header.length, out_.values.data() + record.valueOffset))
+                    return ioOrTruncated();
+            }
             record.valueKept = true;
         }
         out_.elements.push_back(record);
