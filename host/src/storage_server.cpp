@@ -27,10 +27,10 @@ void rejectBusy(T_ASC_Association* association, unsigned long id, unsigned limit
     T_ASC_RejectParameters rejection = {ASC_RESULT_REJECTEDTRANSIENT, ASC_SOURCE_SERVICEPROVIDER_PRESENTATION_RELATED,
                                         ASC_REASON_SP_PRES_LOCALLIMITEXCEEDED};
     ASC_rejectAssociation(association, &rejection);
-    logLine("association #" + std::to_string(id) + " from " + association->params->DULparams.callingPresentationAddress +
-            ": " + association->params->DULparams.callingAPTitle + " -> " +
-            association->params->DULparams.calledAPTitle + " rejected: too many associations (limit " +
-            std::to_string(limit) + ")");
+    const T_ASC_Parameters& params = *association->params;
+    logLine("association #" + std::to_string(id) + " from " + params.DULparams.callingPresentationAddress + ": " +
+            params.DULparams.callingAPTitle + " -> " + params.DULparams.calledAPTitle +
+            " rejected: too many associations (limit " + std::to_string(limit) + ")");
     ASC_dropAssociation(association);
     ASC_destroyAssociation(&association);
 }
