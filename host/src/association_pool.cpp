@@ -4,23 +4,24 @@
 
 namespace host {
 
-AssociationPool::AssociationPool(unsigned workers, Serve serve) : serve_(std::move(serve)), idle_(workers)
+AssociationPool::AssociationPool(std::vector<T_ASC_Network*> networks, Serve serve)
+    : serve_(std::move(serve)), idle_(networks.size()), networks_(std::move(networks))
 {
-    threads_.reserve(workers);
-    for (unsigned i = 0; i < workers; ++i)
-        threads_.emplace_back([this] { work(); });
+    threads_.reserve(networks_.size());
+    for (T_ASC_Network* network : networks_)
+        threads_.emplace_back([this, network] { work(network); });
 }
 
 AssociationPool::~AssociationPool() { finish(); }
 
-bool AssociationPool::tryHandOver(T_ASC_Association* association, unsigned long id)
+bool AssociationPool::tryHandOver(int socket, unsigned long id)
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (idle_ == 0 || finishing_)
             return false;
         --idle_;
-        jobs_.push_back({association, id});
+        jobs_.push_back({socket, id});
     }
     wake_.notify_one();
     return true;
@@ -36,9 +37,12 @@ void AssociationPool::finish()
     for (auto& thread : threads_)
         if (thread.joinable())
             thread.join();
+    for (T_ASC_Network*& network : networks_)
+        if (network != nullptr)
+            ASC_dropNetwork(&network);
 }
 
-void AssociationPool::work()
+void AssociationPool::work(T_ASC_Network* network)
 {
     ScopedThreadAnnouncement announcement;
     for (;;) {
@@ -51,7 +55,7 @@ void AssociationPool::work()
             job = jobs_.front();
             jobs_.pop_front();
         }
-        serve_(job.association, job.id);
+        serve_(network, job.socket, job.id);
         std::lock_guard<std::mutex> lock(mutex_);
         ++idle_;
     }

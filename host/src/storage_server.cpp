@@ -1,70 +1,154 @@
 #include "storage_server.h"
 
-#include "acceptor_network.h"
 #include "association_handler.h"
 #include "association_pool.h"
 #include "host_log.h"
+#include "listening_socket.h"
 #include "shutdown_signal.h"
+#include "socket_handover.h"
 #include "tls_credentials.h"
 
 #include <dcmtk/dcmtls/tlslayer.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <vector>
 
 namespace host {
 namespace {
 
 // How long a peer may take, once connected, to send its association request.
 constexpr int kAcseTimeoutSeconds = 30;
-constexpr long kMaxReceivePduLength = 65536;
+// The same while every worker is busy and the listening thread reads the
+// request only to reject it.
+constexpr int kRejectAcseTimeoutSeconds = 5;
 
-void rejectBusy(T_ASC_Association* association, unsigned long id, unsigned limit)
+std::string peerAddress(int socket)
 {
-    T_ASC_RejectParameters rejection = {ASC_RESULT_REJECTEDTRANSIENT, ASC_SOURCE_SERVICEPROVIDER_PRESENTATION_RELATED,
-                                        ASC_REASON_SP_PRES_LOCALLIMITEXCEEDED};
-    ASC_rejectAssociation(association, &rejection);
-    const T_ASC_Parameters& params = *association->params;
-    logLine("association #" + std::to_string(id) + " from " + params.DULparams.callingPresentationAddress + ": " +
-            params.DULparams.callingAPTitle + " -> " + params.DULparams.calledAPTitle +
-            " rejected: too many associations (limit " + std::to_string(limit) + ")");
-    ASC_dropAssociation(association);
-    ASC_destroyAssociation(&association);
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    char text[INET_ADDRSTRLEN] = "?";
+    if (getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    return text;
 }
 
-std::unique_ptr<DcmTLSTransportLayer> makeTlsLayer(const ServerSettings& settings,
-                                                   const std::filesystem::path& certDir, std::string& error)
+// Connections whose association request is still being read. At shutdown
+// they are cut, so that a peer that connected and sent nothing does not hold
+// the server up for the whole request timeout.
+class AwaitedRequests {
+public:
+    void add(int socket)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sockets_.insert(socket);
+    }
+    void remove(int socket)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sockets_.erase(socket);
+    }
+    void cutAll()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (int socket : sockets_)
+            shutdown(socket, SHUT_RDWR);
+    }
+
+private:
+    std::mutex mutex_;
+    std::set<int> sockets_;
+};
+
+void dropAssociation(T_ASC_Association*& association)
+{
+    if (association != nullptr) {
+        ASC_dropAssociation(association);
+        ASC_destroyAssociation(&association);
+    }
+}
+
+// Runs on a worker: the association request, then the association.
+void serveConnection(ServeContext& context, AwaitedRequests& awaited, T_ASC_Network* network, int socket, bool secure,
+                     unsigned long id)
+{
+    const std::string peer = peerAddress(socket);
+    T_ASC_Association* association = nullptr;
+    awaited.add(socket);
+    if (ShutdownSignal::requested()) {
+        awaited.remove(socket);
+        close(socket);
+        logLine("association #" + std::to_string(id) + " from " + peer + " closed: shutting down");
+        return;
+    }
+    OFCondition cond = receiveAssociation(network, socket, secure, &association);
+    awaited.remove(socket);
+    if (cond.bad()) {
+        logLine("association #" + std::to_string(id) + " from " + peer + " failed before negotiation: " + cond.text());
+        dropAssociation(association);
+        return;
+    }
+    AssociationHandler(context, association, id).run();
+}
+
+void rejectBusy(T_ASC_Network* network, int socket, bool secure, unsigned long id, size_t limit)
+{
+    const std::string peer = peerAddress(socket);
+    T_ASC_Association* association = nullptr;
+    OFCondition cond = receiveAssociation(network, socket, secure, &association);
+    if (cond.good()) {
+        T_ASC_RejectParameters rejection = {ASC_RESULT_REJECTEDTRANSIENT,
+                                            ASC_SOURCE_SERVICEPROVIDER_PRESENTATION_RELATED,
+                                            ASC_REASON_SP_PRES_LOCALLIMITEXCEEDED};
+        ASC_rejectAssociation(association, &rejection);
+        const T_ASC_Parameters& params = *association->params;
+        logLine("association #" + std::to_string(id) + " from " + peer + ": " + params.DULparams.callingAPTitle +
+                " -> " + params.DULparams.calledAPTitle + " rejected: too many associations (limit " +
+                std::to_string(limit) + ")");
+    } else {
+        logLine("association #" + std::to_string(id) + " from " + peer + " failed before negotiation: " + cond.text());
+    }
+    dropAssociation(association);
+}
+
+bool configureTls(DcmTLSTransportLayer& layer, const ServerSettings& settings, const std::filesystem::path& certDir,
+                  std::string& error)
 {
     std::optional<TlsCredentials> credentials = findTlsCredentials(certDir, settings.certSubjectName, error);
     if (!credentials)
-        return nullptr;
-    auto layer = std::make_unique<DcmTLSTransportLayer>(NET_ACCEPTOR, nullptr, OFTrue);
+        return false;
     auto check = [&](OFCondition cond, const std::string& what) {
         if (cond.bad())
             error = what + ": " + cond.text();
         return cond.good();
     };
-    if (!check(layer->setTLSProfile(TSP_Profile_BCP195), "TLS profile") ||
-        !check(layer->activateCipherSuites(), "TLS cipher suites") ||
-        !check(layer->setPrivateKeyFile(credentials->privateKey.c_str(), DCF_Filetype_PEM),
+    if (!check(layer.setTLSProfile(TSP_Profile_BCP195), "TLS profile") ||
+        !check(layer.activateCipherSuites(), "TLS cipher suites") ||
+        !check(layer.setPrivateKeyFile(credentials->privateKey.c_str(), DCF_Filetype_PEM),
                "private key " + credentials->privateKey.string()) ||
-        !check(layer->setCertificateFile(credentials->certificate.c_str(), DCF_Filetype_PEM),
+        !check(layer.setCertificateFile(credentials->certificate.c_str(), DCF_Filetype_PEM),
                "certificate " + credentials->certificate.string()))
-        return nullptr;
-    if (!layer->checkPrivateKeyMatchesCertificate()) {
+        return false;
+    if (!layer.checkPrivateKeyMatchesCertificate()) {
         error = credentials->privateKey.string() + " does not belong to " + credentials->certificate.string();
-        return nullptr;
+        return false;
     }
     for (const auto& trusted : credentials->trustedCertificates)
-        layer->addTrustedCertificateFile(trusted.c_str(), DCF_Filetype_PEM);
-    layer->setCertificateVerification(settings.mutualAuthentication ? DCV_requireCertificate : DCV_ignoreCertificate);
+        layer.addTrustedCertificateFile(trusted.c_str(), DCF_Filetype_PEM);
+    layer.setCertificateVerification(settings.mutualAuthentication ? DCV_requireCertificate : DCV_ignoreCertificate);
     logLine("TLS certificate " + credentials->certificate.string() + ", key " + credentials->privateKey.string() +
             ", " + std::to_string(credentials->trustedCertificates.size()) + " trusted certificate(s) in " +
             certDir.string());
-    return layer;
+    return true;
 }
 
 enum class Wake { Connection, Shutdown };
@@ -90,65 +174,68 @@ Wake waitForConnection(int listeningFd)
 int runStorageServer(IDicomServerConfiguration& configuration, const ServerSettings& settings,
                      IncomingFolder& incoming, const ServeOptions& options)
 {
-    std::unique_ptr<DcmTLSTransportLayer> tls;
     std::string error;
-    if (settings.secureConnection) {
-        tls = makeTlsLayer(settings, options.certDir, error);
-        if (!tls) {
+    const bool secure = settings.secureConnection;
+    std::unique_ptr<DcmTransportLayer> layer;
+    if (secure) {
+        std::unique_ptr<DcmTLSTransportLayer> tls = makeHandoverTlsLayer();
+        if (!configureTls(*tls, settings, options.certDir, error)) {
             logLine("cannot set up TLS: " + error);
             return 1;
         }
+        layer = std::move(tls);
+    } else {
+        layer = makeHandoverLayer();
     }
 
-    T_ASC_Network* network = openAcceptorNetwork(options.bindAddress, settings.port, kAcseTimeoutSeconds, error);
-    if (network == nullptr) {
-        logLine(error);
-        return 1;
+    std::vector<T_ASC_Network*> networks;
+    T_ASC_Network* rejectNetwork = openHandoverNetwork(*layer, kRejectAcseTimeoutSeconds, error);
+    while (rejectNetwork != nullptr && networks.size() < options.maxAssociations) {
+        T_ASC_Network* network = openHandoverNetwork(*layer, kAcseTimeoutSeconds, error);
+        if (network == nullptr)
+            break;
+        networks.push_back(network);
     }
-    if (tls) {
-        OFCondition cond = ASC_setTransportLayer(network, tls.get(), 0);
-        if (cond.bad()) {
-            logLine(std::string("cannot set up TLS: ") + cond.text());
+    const int listeningFd =
+        networks.size() == options.maxAssociations ? openListeningSocket(options.bindAddress, settings.port, error)
+                                                   : -1;
+    if (listeningFd < 0) {
+        logLine(error);
+        for (T_ASC_Network*& network : networks)
             ASC_dropNetwork(&network);
-            return 1;
-        }
+        if (rejectNetwork != nullptr)
+            ASC_dropNetwork(&rejectNetwork);
+        return 1;
     }
 
     ServeContext context{configuration, settings.aeTitle, incoming};
-    AssociationPool pool(options.maxAssociations, [&context](T_ASC_Association* association, unsigned long id) {
-        AssociationHandler(context, association, id).run();
-    });
+    AwaitedRequests awaited;
+    AssociationPool pool(std::move(networks),
+                         [&context, &awaited, secure](T_ASC_Network* network, int socket, unsigned long id) {
+                             serveConnection(context, awaited, network, socket, secure, id);
+                         });
 
     logLine("listening on " + (options.bindAddress.empty() ? std::string("*") : options.bindAddress) + ":" +
             std::to_string(settings.port) + " (up to " + std::to_string(options.maxAssociations) +
             " associations at once)");
 
     unsigned long nextId = 1;
-    const int listeningFd = listeningSocket(network);
     while (waitForConnection(listeningFd) == Wake::Connection) {
-        T_ASC_Association* association = nullptr;
-        OFCondition cond = ASC_receiveAssociation(network, &association, kMaxReceivePduLength, nullptr, nullptr,
-                                                  tls ? OFTrue : OFFalse, DUL_NOBLOCK, 1);
-        if (cond.bad()) {
-            if (cond != DUL_NOASSOCIATIONREQUEST)
-                logLine("association #" + std::to_string(nextId++) + " failed before negotiation: " + cond.text());
-            if (association != nullptr) {
-                ASC_dropAssociation(association);
-                ASC_destroyAssociation(&association);
-            }
+        const int socket = accept4(listeningFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (socket < 0)
             continue;
-        }
         const unsigned long id = nextId++;
-        if (!pool.tryHandOver(association, id))
-            rejectBusy(association, id, options.maxAssociations);
+        if (!pool.tryHandOver(socket, id))
+            rejectBusy(rejectNetwork, socket, secure, id, options.maxAssociations);
     }
 
-    // Stop listening at once (new connections are refused) but keep the
-    // network itself until the associations it made have ended.
-    shutdown(listeningFd, SHUT_RDWR);
+    // New connections are refused from here on; associations already
+    // accepted finish the object in flight and end.
+    close(listeningFd);
     logLine("shutting down: no new associations, finishing the objects in flight");
+    awaited.cutAll();
     pool.finish();
-    ASC_dropNetwork(&network);
+    ASC_dropNetwork(&rejectNetwork);
     logLine("stopped");
     return 0;
 }

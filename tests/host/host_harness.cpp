@@ -75,6 +75,18 @@ std::uint16_t freeLoopbackPort()
     return ntohs(address.sin_port);
 }
 
+int connectLoopback(std::uint16_t port)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        throw std::runtime_error("cannot connect to port " + std::to_string(port));
+    return fd;
+}
+
 HostServer::HostServer(const HostInstallation& installation, const HostSettings& settings,
                        const std::vector<std::string>& extraArgs, const ChildOptions& options)
 {

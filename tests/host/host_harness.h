@@ -70,6 +70,8 @@ private:
 };
 
 std::uint16_t freeLoopbackPort();
+// A plain TCP connection to 127.0.0.1:port that the caller closes.
+int connectLoopback(std::uint16_t port);
 size_t countOccurrences(const std::string& text, const std::string& what);
 
 // storescu in one association, continuing after failures.

@@ -13,6 +13,8 @@
 
 #include <memory>
 
+#include <unistd.h>
+
 namespace {
 
 class ServeTest : public ::testing::Test {
@@ -180,6 +182,22 @@ TEST_F(ServeTest, RejectsAnAssociationBeyondTheLimitUntilOneEnds)
     ProcessResult accepted = runToEnd(echo, clientOptions());
     EXPECT_EQ(accepted.exitStatus, 0) << accepted.output << "\n" << server.log();
     EXPECT_EQ(server.stop(), 0);
+}
+
+TEST_F(ServeTest, ServesOthersWhileAPeerConnectsAndSendsNothing)
+{
+    HostServer server(installation, settings);
+    const int silent = connectLoopback(server.port());
+
+    // The request timeout is a bound, not a pace: the server answers at once,
+    // but a listener held up by the silent peer would answer after 30 s.
+    ProcessResult echo = runToEnd(
+        {"echoscu", "-ta", "10", "-aec", settings.aeTitle, "127.0.0.1", std::to_string(server.port())},
+        clientOptions());
+    EXPECT_EQ(echo.exitStatus, 0) << echo.output << "\n" << server.log();
+
+    EXPECT_EQ(server.stop(), 0) << server.log();
+    close(silent);
 }
 
 TEST_F(ServeTest, AnswersOutOfResourcesForAnObjectTheModuleRefuses)
