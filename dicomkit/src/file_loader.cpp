@@ -84,7 +84,8 @@ HRESULT loadDicomFile(const std::string& path, std::wstring_view shownPath, Load
 {
     ReadOutcome outcome;
     {
-        FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        // Non-blocking, so that a FIFO at the path cannot stall the caller.
+        FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         if (file.get() < 0)
             return systemFailure(errno, shownPath, description);
         struct stat status;
@@ -92,6 +93,10 @@ HRESULT loadDicomFile(const std::string& path, std::wstring_view shownPath, Load
             return systemFailure(errno, shownPath, description);
         if (S_ISDIR(status.st_mode)) {
             description = cannotRead(shownPath, "it is a folder");
+            return E_FAIL;
+        }
+        if (!S_ISREG(status.st_mode)) {
+            description = cannotRead(shownPath, "not a regular file");
             return E_FAIL;
         }
         outcome = readLean(file.get(), static_cast<uint64_t>(status.st_size), out, scratch);

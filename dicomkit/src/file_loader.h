@@ -5,6 +5,7 @@
 //   missing file or folder      HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)  "file not found: <path>"
 //   no permission               E_ACCESSDENIED   "cannot read <path>: permission denied"
 //   too many open files         HRESULT_FROM_WIN32(ERROR_TOO_MANY_OPEN_FILES)  "cannot read <path>: ..."
+//   a folder, a device, a FIFO  E_FAIL           "cannot read <path>: it is a folder" / "not a regular file"
 //   not DICOM at all            E_FAIL           "not a DICOM file: <path>"
 //   ends inside an element      E_FAIL           "truncated DICOM file: <path>"
 //   anything else               E_FAIL           "cannot read <path>: <reason>"

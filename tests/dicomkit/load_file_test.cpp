@@ -3,8 +3,7 @@
 // closed, large values left on disk, loading again.
 #include "toolkit_fixture.h"
 
-#include <dirent.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <functional>
@@ -186,6 +185,14 @@ TEST_F(LoadFile, FailuresNameTheFileAndSayWhatWentWrong)
          [&] { return pydicomFile("test_files/rtplan_truncated.dcm").string(); }, E_FAIL,
          L"truncated DICOM file: "},
         {"a folder", [&] { return temp_.path().string(); }, E_FAIL, L"cannot read ", L": it is a folder"},
+        {"a FIFO",
+         [&] {
+             const fs::path fifo = temp_.path() / "fifo";
+             if (::mkfifo(fifo.c_str(), 0600) != 0)
+                 ADD_FAILURE() << "mkfifo";
+             return fifo.string();
+         },
+         E_FAIL, L"cannot read ", L": not a regular file"},
     };
     auto object = createFileObject();
     for (const Row& row : rows) {
