@@ -117,9 +117,4 @@ bool usesSpecificCharacterSet(Vr vr) { return traitsOf(vr) & kCharacterSet; }
 bool isMultiValuedText(Vr vr) { return traitsOf(vr) & kMultiValued; }
 bool hasInsignificantLeadingSpaces(Vr vr) { return traitsOf(vr) & kLeadingSpaces; }
 
-std::string vrName(Vr vr)
-{
-    return {static_cast<char>(vr >> 8), static_cast<char>(vr & 0xff)};
-}
-
 } // namespace dicomkit

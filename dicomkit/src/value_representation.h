@@ -5,7 +5,6 @@
 #define DICOMKIT_VALUE_REPRESENTATION_H
 
 #include <cstdint>
-#include <string>
 
 namespace dicomkit {
 
@@ -30,7 +29,6 @@ inline constexpr Vr kVrFD = makeVr('F', 'D');
 inline constexpr Vr kVrAT = makeVr('A', 'T');
 inline constexpr Vr kVrSV = makeVr('S', 'V');
 inline constexpr Vr kVrUV = makeVr('U', 'V');
-inline constexpr Vr kVrUI = makeVr('U', 'I');
 
 // How a value is presented.
 enum class VrKind {
@@ -63,9 +61,6 @@ bool isMultiValuedText(Vr vr);
 
 // Text VRs whose leading spaces are insignificant and removed: AE CS DS IS LO SH.
 bool hasInsignificantLeadingSpaces(Vr vr);
-
-// The VR's two letters.
-std::string vrName(Vr vr);
 
 } // namespace dicomkit
 
