@@ -1,11 +1,10 @@
 #include "association_handler.h"
 
 #include "host_log.h"
+#include "incoming_file_stream.h"
 #include "presentation_contexts.h"
 #include "shutdown_signal.h"
 #include "windows_paths.h"
-
-#include "incoming_file_stream.h"
 
 #include <dcmtk/dcmdata/dcostrmf.h>
 

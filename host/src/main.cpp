@@ -92,7 +92,8 @@ int main(int argc, char** argv)
     }
 
     const std::filesystem::path exeDir = host::executableDirectory();
-    const std::filesystem::path modulePath = options.modulePath.value_or(exeDir / host::kModuleFileName);
+    const std::filesystem::path modulePath =
+        std::filesystem::absolute(options.modulePath.value_or(exeDir / host::kModuleFileName));
     std::string error;
     std::unique_ptr<host::ModuleSession> session =
         host::ModuleSession::open(exeDir / host::kToolkitFileName, modulePath, error);

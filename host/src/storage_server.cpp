@@ -17,10 +17,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace host {
@@ -151,7 +153,50 @@ bool configureTls(DcmTLSTransportLayer& layer, const ServerSettings& settings, c
     return true;
 }
 
+// The DICOM networks of one server: one for each worker, one for rejecting
+// requests while every worker is busy.
+struct ServerNetworks {
+    std::vector<T_ASC_Network*> workers;
+    T_ASC_Network* reject = nullptr;
+
+    ServerNetworks() = default;
+    ServerNetworks(const ServerNetworks&) = delete;
+    ServerNetworks& operator=(const ServerNetworks&) = delete;
+    ~ServerNetworks()
+    {
+        for (T_ASC_Network*& network : workers)
+            ASC_dropNetwork(&network);
+        if (reject != nullptr)
+            ASC_dropNetwork(&reject);
+    }
+
+    bool open(DcmTransportLayer& layer, size_t workerCount, std::string& error)
+    {
+        reject = openHandoverNetwork(layer, kRejectAcseTimeoutSeconds, error);
+        while (reject != nullptr && workers.size() < workerCount) {
+            T_ASC_Network* network = openHandoverNetwork(layer, kAcseTimeoutSeconds, error);
+            if (network == nullptr)
+                return false;
+            workers.push_back(network);
+        }
+        return reject != nullptr;
+    }
+
+    std::vector<T_ASC_Network*> takeWorkers() { return std::exchange(workers, {}); }
+};
+
 enum class Wake { Connection, Shutdown };
+
+// Running out of descriptors leaves the connection in the backlog, and poll
+// would report it at once again: give the workers a moment to free some.
+void waitAfterFailedAccept(int errorNumber)
+{
+    if (errorNumber == EINTR || errorNumber == ECONNABORTED || errorNumber == EAGAIN)
+        return;
+    logLine(std::string("cannot accept a connection: ") + std::strerror(errorNumber));
+    pollfd shutdownFd = {ShutdownSignal::waitFd(), POLLIN, 0};
+    poll(&shutdownFd, 1, 100);
+}
 
 Wake waitForConnection(int listeningFd)
 {
@@ -174,6 +219,10 @@ Wake waitForConnection(int listeningFd)
 int runStorageServer(IDicomServerConfiguration& configuration, const ServerSettings& settings,
                      IncomingFolder& incoming, const ServeOptions& options)
 {
+    if (settings.port == 0) {
+        logLine("no port to listen on: PORT in DicomServer.ini is 0");
+        return 1;
+    }
     std::string error;
     const bool secure = settings.secureConnection;
     std::unique_ptr<DcmTransportLayer> layer;
@@ -188,29 +237,20 @@ int runStorageServer(IDicomServerConfiguration& configuration, const ServerSetti
         layer = makeHandoverLayer();
     }
 
-    std::vector<T_ASC_Network*> networks;
-    T_ASC_Network* rejectNetwork = openHandoverNetwork(*layer, kRejectAcseTimeoutSeconds, error);
-    while (rejectNetwork != nullptr && networks.size() < options.maxAssociations) {
-        T_ASC_Network* network = openHandoverNetwork(*layer, kAcseTimeoutSeconds, error);
-        if (network == nullptr)
-            break;
-        networks.push_back(network);
+    ServerNetworks networks;
+    if (!networks.open(*layer, options.maxAssociations, error)) {
+        logLine(error);
+        return 1;
     }
-    const int listeningFd =
-        networks.size() == options.maxAssociations ? openListeningSocket(options.bindAddress, settings.port, error)
-                                                   : -1;
+    const int listeningFd = openListeningSocket(options.bindAddress, settings.port, error);
     if (listeningFd < 0) {
         logLine(error);
-        for (T_ASC_Network*& network : networks)
-            ASC_dropNetwork(&network);
-        if (rejectNetwork != nullptr)
-            ASC_dropNetwork(&rejectNetwork);
         return 1;
     }
 
     ServeContext context{configuration, settings.aeTitle, incoming};
     AwaitedRequests awaited;
-    AssociationPool pool(std::move(networks),
+    AssociationPool pool(networks.takeWorkers(),
                          [&context, &awaited, secure](T_ASC_Network* network, int socket, unsigned long id) {
                              serveConnection(context, awaited, network, socket, secure, id);
                          });
@@ -222,11 +262,13 @@ int runStorageServer(IDicomServerConfiguration& configuration, const ServerSetti
     unsigned long nextId = 1;
     while (waitForConnection(listeningFd) == Wake::Connection) {
         const int socket = accept4(listeningFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (socket < 0)
+        if (socket < 0) {
+            waitAfterFailedAccept(errno);
             continue;
+        }
         const unsigned long id = nextId++;
         if (!pool.tryHandOver(socket, id))
-            rejectBusy(rejectNetwork, socket, secure, id, options.maxAssociations);
+            rejectBusy(networks.reject, socket, secure, id, options.maxAssociations);
     }
 
     // New connections are refused from here on; associations already
@@ -235,7 +277,6 @@ int runStorageServer(IDicomServerConfiguration& configuration, const ServerSetti
     logLine("shutting down: no new associations, finishing the objects in flight");
     awaited.cutAll();
     pool.finish();
-    ASC_dropNetwork(&rejectNetwork);
     logLine("stopped");
     return 0;
 }

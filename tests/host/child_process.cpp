@@ -21,8 +21,15 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOpti
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     std::vector<std::string> envText;
-    for (char** e = environ; *e != nullptr; ++e)
-        envText.emplace_back(*e);
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const auto& added : options.environment)
+            replaced = replaced || added.compare(0, name.size(), name) == 0;
+        if (!replaced)
+            envText.push_back(entry);
+    }
     envText.insert(envText.end(), options.environment.begin(), options.environment.end());
     std::vector<char*> env;
     for (auto& entry : envText)

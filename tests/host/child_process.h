@@ -14,7 +14,7 @@
 #include <vector>
 
 struct ChildOptions {
-    std::vector<std::string> environment;  // "NAME=value" added to the test's own
+    std::vector<std::string> environment;  // "NAME=value", added to or replacing the test's own
     long long fileSizeLimit = -1;          // RLIMIT_FSIZE in bytes; -1 leaves it
     std::string workingDirectory;          // empty: the test's own
 };

@@ -8,6 +8,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <regex>
 #include <stdexcept>
 
@@ -92,12 +93,19 @@ HostServer::HostServer(const HostInstallation& installation, const HostSettings&
 {
     // A port found free may be taken before the server binds it; then the
     // server says so and ends, and another port is tried.
+    ChildOptions serverOptions = options;
+    // In sanitizer builds: DCMTK's own leaks are known by their DCMTK frames,
+    // which only the slow unwinder finds below OpenSSL.
+    const char* asanOptions = std::getenv("ASAN_OPTIONS");
+    serverOptions.environment.push_back(std::string("ASAN_OPTIONS=") + (asanOptions ? asanOptions : "") +
+                                        ":fast_unwind_on_malloc=0");
+    serverOptions.environment.push_back("LSAN_OPTIONS=suppressions=" DSP_HOST_LSAN_SUPPRESSIONS);
     for (int attempt = 0; attempt < 5; ++attempt) {
         port_ = freeLoopbackPort();
         installation.writeSettings(settings, port_);
         std::vector<std::string> argv = {installation.executable().string(), "serve", "--bind", "127.0.0.1"};
         argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
-        process_ = std::make_unique<ChildProcess>(argv, options);
+        process_ = std::make_unique<ChildProcess>(argv, serverOptions);
         if (process_->waitForText("listening on"))
             return;
         if (process_->output().find("Address already in use") == std::string::npos)
