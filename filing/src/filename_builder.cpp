@@ -31,7 +31,9 @@ Bstr copyUpToNul(BSTR text)
 
 // The value's text as an automation string: the text itself, or for any
 // other type its conversion to text, which raises when the type has none.
-Bstr valueText(const Variant& value)
+// `value` is not changed; it is taken as modifiable because some Windows
+// headers (mingw-w64's) declare VariantChangeType's source without const.
+Bstr valueText(Variant& value)
 {
     if (value.type() == VT_BSTR)
         return copyUpToNul(value.get()->bstrVal);

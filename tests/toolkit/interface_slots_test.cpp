@@ -12,7 +12,9 @@ using namespace toolkit;
 
 TEST(ToolkitInterfaces, OperationsSitInTheirSlots)
 {
-    EXPECT_EQ(vtableEntry(&IUnknown::QueryInterface), 0);
+    // Windows' IUnknown adds a template QueryInterface(Q**): pick the operation.
+    using QueryInterfaceOperation = HRESULT (STDMETHODCALLTYPE IUnknown::*)(REFIID, void**);
+    EXPECT_EQ(vtableEntry(static_cast<QueryInterfaceOperation>(&IUnknown::QueryInterface)), 0);
     EXPECT_EQ(vtableEntry(&IUnknown::AddRef), 1);
     EXPECT_EQ(vtableEntry(&IUnknown::Release), 2);
     EXPECT_EQ(vtableEntry(&IDispatch::Invoke), 6);
