@@ -10,7 +10,7 @@
 #include "com_apartment.h"
 #include "fake_toolkit.h"
 #include "filing/filename_builder.h"
-#include "platform/testing.h"
+#include "test_platform.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ protected:
     {
         toolkit_.revokeClasses();
         EXPECT_EQ(fakes::liveFakeObjects(), 0) << "a toolkit reference was not released";
-        EXPECT_EQ(PlatformLiveBstrCount(), 0) << "a BSTR was not freed";
+        EXPECT_EQ(test_platform::liveBstrCount(), 0) << "a BSTR was not freed";
     }
 
     // Builds with stdout captured; answers the name, and the output in `log`.
@@ -204,7 +204,7 @@ TEST_F(FilenameBuilder, EveryFailureGivesOneLineAndAnEmptyName)
         EXPECT_EQ(build(filenameTemplate, elements), "") << row.name;
         EXPECT_EQ(log, row.line) << row.name;
         EXPECT_EQ(fakes::liveFakeObjects(), row.registered ? 2 : 1) << row.name << ": references released";
-        EXPECT_EQ(PlatformLiveBstrCount(), 0) << row.name << ": BSTRs freed";
+        EXPECT_EQ(test_platform::liveBstrCount(), 0) << row.name << ": BSTRs freed";
     }
 }
 
@@ -217,8 +217,9 @@ TEST_F(FilenameBuilder, LinesOfThreadsFailingAtOnceStayWhole)
     ::testing::internal::CaptureStdout();
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([] {
+        threads.emplace_back([this] {
             ComApartment apartment;
+            const fakes::ApartmentRegistration classes(toolkit_);
             for (int i = 0; i < kPerThread; ++i)
                 filing::buildFnameFromTemplate("x", {}, "p", "s", "d");
         });

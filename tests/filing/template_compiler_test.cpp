@@ -6,7 +6,7 @@
 #include "com_apartment.h"
 #include "fake_toolkit.h"
 #include "filing/template_compiler.h"
-#include "platform/testing.h"
+#include "test_platform.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ protected:
     {
         toolkit_.revokeClasses();
         EXPECT_EQ(fakes::liveFakeObjects(), 0) << "a toolkit reference was not released";
-        EXPECT_EQ(PlatformLiveBstrCount(), 0) << "a BSTR was not freed";
+        EXPECT_EQ(test_platform::liveBstrCount(), 0) << "a BSTR was not freed";
     }
 
     ComApartment apartment_;
@@ -107,7 +107,7 @@ TEST_F(TemplateCompiler, FailuresEndInAShorterListAndReportNothing)
         toolkit_.dictionaryCreation = row.dictionaryCreation;
         toolkit_.registerDictionary = row.registered;
         toolkit_.registerClasses();
-        const ULONG depth = PlatformApartmentDepth();
+        const ULONG depth = test_platform::apartmentDepth();
 
         ::testing::internal::CaptureStdout();
         TemplateElements elements;
@@ -116,7 +116,7 @@ TEST_F(TemplateCompiler, FailuresEndInAShorterListAndReportNothing)
 
         EXPECT_EQ(elements, row.elements) << row.name;
         EXPECT_EQ(toolkit_.dictionary.lookups.size(), row.lookups) << row.name;
-        EXPECT_EQ(PlatformApartmentDepth(), depth) << row.name << ": COM initialisation balanced";
+        EXPECT_EQ(test_platform::apartmentDepth(), depth) << row.name << ": COM initialisation balanced";
         IErrorInfo* leftOver = nullptr;
         if (GetErrorInfo(0, &leftOver) == S_OK && leftOver)
             leftOver->Release();
@@ -130,7 +130,7 @@ TEST_F(TemplateCompiler, AThreadInAMultithreadedApartmentCompilesNothing)
         ComApartment multithreaded(COINIT_MULTITHREADED);
         ASSERT_EQ(multithreaded.result(), S_OK);
         filing::compileTemplate("StudyDate\\PatientID", elements);
-        EXPECT_EQ(PlatformApartmentDepth(), 1u) << "the failed initialisation is not undone";
+        EXPECT_EQ(test_platform::apartmentDepth(), 1u) << "the failed initialisation is not undone";
     }).join();
     EXPECT_TRUE(elements.empty());
     EXPECT_TRUE(toolkit_.dictionary.lookups.empty());

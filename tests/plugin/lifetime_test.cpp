@@ -5,8 +5,6 @@
 
 #include <thread>
 
-#include "platform/host_threads.h"
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -29,33 +27,30 @@ TEST_F(ModuleTest, OneObjectForEveryCallAndSettingsReadOnce)
 
 TEST_F(ModuleTest, ApartmentsOfTheLoadingThreadAndTheProbeAreBalanced)
 {
-    const ULONG before = PlatformApartmentDepth();
+    const ULONG before = test_platform::apartmentDepth();
     load();
-    EXPECT_EQ(PlatformApartmentDepth(), before + 1) << "process attach initialises COM";
+    EXPECT_EQ(test_platform::apartmentDepth(), before + 1) << "process attach initialises COM";
     configuration();
-    EXPECT_EQ(PlatformApartmentDepth(), before + 1) << "probe and compilation undo their own";
+    EXPECT_EQ(test_platform::apartmentDepth(), before + 1) << "probe and compilation undo their own";
     unload();
-    EXPECT_EQ(PlatformApartmentDepth(), before) << "process detach leaves COM once";
+    EXPECT_EQ(test_platform::apartmentDepth(), before) << "process detach leaves COM once";
 }
 
 TEST_F(ModuleTest, ProcessDetachBeforeAnyCallDestroysNothing)
 {
-    const ULONG before = PlatformApartmentDepth();
+    const ULONG before = test_platform::apartmentDepth();
     load();
     unload();
-    EXPECT_EQ(PlatformApartmentDepth(), before);
+    EXPECT_EQ(test_platform::apartmentDepth(), before);
     EXPECT_EQ(toolkit_->filesCreated(), 0);
 }
 
-TEST_F(ModuleTest, AnnouncedThreadsGetAnApartmentForTheirLifetime)
+TEST_F(ModuleTest, HostThreadsGetAnApartmentForTheirLifetime)
 {
     load();
-    std::thread([] {
-        PlatformThreadAttach();
-        EXPECT_EQ(PlatformApartmentDepth(), 1u);
-        PlatformThreadDetach();
-        EXPECT_EQ(PlatformApartmentDepth(), 0u);
-    }).join();
+    const ULONG heldAfterEnd =
+        test_platform::runHostThread([] { EXPECT_EQ(test_platform::apartmentDepth(), 1u); });
+    EXPECT_EQ(heldAfterEnd, 0u);
 }
 
 TEST_F(ModuleTest, FilesThroughTheToolkit)
@@ -105,7 +100,7 @@ TEST_F(ModuleTest, ConstructedOnAMultithreadedThreadTheToolkitIsUnavailable)
         ComApartment multithreaded(COINIT_MULTITHREADED);
         load();
         EXPECT_TRUE(configuration()->storeReceivedFile(windowsPath("rx"), "A", "B"));
-        EXPECT_EQ(PlatformApartmentDepth(), 1u) << "nothing undone that did not succeed";
+        EXPECT_EQ(test_platform::apartmentDepth(), 1u) << "nothing undone that did not succeed";
         unload();
     }).join();
     EXPECT_EQ(readTextFile(hostFolder_.path() / "rx"), "object");

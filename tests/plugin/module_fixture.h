@@ -14,17 +14,17 @@
 #include "com_apartment.h"
 #include "fake_toolkit.h"
 #include "loaded_module.h"
-#include "platform/testing.h"
 #include "temp_dir.h"
+#include "test_platform.h"
 
 class ModuleTest : public ::testing::Test {
 protected:
-    ModuleTest() { PlatformObserveCreateDirectory(&ModuleTest::onCreateDirectory, this); }
+    ModuleTest() { test_platform::observeCreateDirectory(&ModuleTest::onCreateDirectory, this); }
     ~ModuleTest() override
     {
         module_.reset();
         toolkit_.reset();
-        PlatformObserveCreateDirectory(nullptr, nullptr);
+        test_platform::observeCreateDirectory(nullptr, nullptr);
         EXPECT_EQ(fakes::liveFakeObjects(), 0) << "a toolkit reference was not released";
     }
 

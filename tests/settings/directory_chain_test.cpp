@@ -1,27 +1,26 @@
 // createDirectoryChain: the exact CreateDirectoryA attempts and the answer.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include "platform/testing.h"
 #include "settings/directory_chain.h"
 #include "temp_dir.h"
+#include "test_platform.h"
 
 namespace {
 
 // Records every CreateDirectoryA attempt; lets it go on only for relative
-// paths, so rows that name the file system's root create nothing there.
+// paths, so rows that name a root or a drive create nothing there.
 class RecordedAttempts {
 public:
-    RecordedAttempts() { PlatformObserveCreateDirectory(&RecordedAttempts::observe, this); }
-    ~RecordedAttempts() { PlatformObserveCreateDirectory(nullptr, nullptr); }
+    RecordedAttempts() { test_platform::observeCreateDirectory(&RecordedAttempts::observe, this); }
+    ~RecordedAttempts() { test_platform::observeCreateDirectory(nullptr, nullptr); }
     std::vector<std::string> attempts;
 
 private:
     static BOOL observe(const char* path, void* context)
     {
         static_cast<RecordedAttempts*>(context)->attempts.emplace_back(path);
-        return path[0] != '\\' && path[0] != '/';
+        const bool rooted = path[0] == '\\' || path[0] == '/' || (path[0] != '\0' && path[1] == ':');
+        return !rooted;
     }
 };
 

@@ -318,20 +318,7 @@ FakeToolkit::~FakeToolkit() { revokeClasses(); }
 void FakeToolkit::registerClasses()
 {
     revokeClasses();
-    const auto registerOne = [this](REFCLSID clsid, bool dictionary) {
-        auto* factory = new FakeFactory(*this, dictionary);
-        DWORD cookie = 0;
-        const HRESULT result = CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                                     &cookie);
-        factory->Release();
-        if (FAILED(result))
-            throw std::runtime_error("CoRegisterClassObject failed");
-        cookies_.push_back(cookie);
-    };
-    if (registerDictionary)
-        registerOne(toolkit::CLSID_TagDictionary, true);
-    if (registerFile)
-        registerOne(toolkit::CLSID_DicomFileObject, false);
+    registerFactories(cookies_);
 }
 
 void FakeToolkit::revokeClasses()
@@ -339,6 +326,32 @@ void FakeToolkit::revokeClasses()
     for (DWORD cookie : cookies_)
         CoRevokeClassObject(cookie);
     cookies_.clear();
+}
+
+void FakeToolkit::registerFactories(std::vector<DWORD>& cookies)
+{
+    const auto registerOne = [&](REFCLSID clsid, bool dictionary) {
+        auto* factory = new FakeFactory(*this, dictionary);
+        DWORD cookie = 0;
+        const HRESULT result = CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                                     &cookie);
+        factory->Release();
+        if (FAILED(result))
+            throw std::runtime_error("CoRegisterClassObject failed");
+        cookies.push_back(cookie);
+    };
+    if (registerDictionary)
+        registerOne(toolkit::CLSID_TagDictionary, true);
+    if (registerFile)
+        registerOne(toolkit::CLSID_DicomFileObject, false);
+}
+
+ApartmentRegistration::ApartmentRegistration(FakeToolkit& toolkit) { toolkit.registerFactories(cookies_); }
+
+ApartmentRegistration::~ApartmentRegistration()
+{
+    for (DWORD cookie : cookies_)
+        CoRevokeClassObject(cookie);
 }
 
 } // namespace fakes

@@ -61,9 +61,9 @@ FakeAttribute textAttribute(const std::wstring& text, ULONG length);
 FakeAttribute variantAttribute(std::function<void(VARIANT*)> fill, ULONG length = 4);
 
 // ---------------------------------------------------------------- registration
-// Registers fake factories for the toolkit's classes while alive. The calling
-// thread must be in a COM apartment. `creation` is what CreateInstance
-// answers (S_OK, or a failure such as E_NOINTERFACE).
+// Registers fake factories for the toolkit's classes while alive, in the
+// calling thread's COM apartment (it must be in one). `creation` is what
+// CreateInstance answers (S_OK, or a failure such as E_NOINTERFACE).
 class FakeToolkit {
 public:
     FakeToolkit();
@@ -87,9 +87,28 @@ public:
 
 private:
     friend class FakeFactory;
+    friend class ApartmentRegistration;
+    void registerFactories(std::vector<DWORD>& cookies);
+
     std::vector<DWORD> cookies_;
     std::atomic<int> dictionariesCreated_{0};
     std::atomic<int> filesCreated_{0};
+};
+
+// Registers a toolkit's classes once more, from the calling thread's
+// apartment, while alive. On Windows a registration serves only the apartment
+// that made it (each apartment there activates the real component for
+// itself), so every thread that creates fake objects holds one of these; the
+// toolkit must outlive it.
+class ApartmentRegistration {
+public:
+    explicit ApartmentRegistration(FakeToolkit& toolkit);
+    ~ApartmentRegistration();
+    ApartmentRegistration(const ApartmentRegistration&) = delete;
+    ApartmentRegistration& operator=(const ApartmentRegistration&) = delete;
+
+private:
+    std::vector<DWORD> cookies_;
 };
 
 } // namespace fakes

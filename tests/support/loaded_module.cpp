@@ -2,21 +2,22 @@
 
 #include <stdexcept>
 
-#include "platform/testing.h"
 #include "temp_dir.h"
+#include "test_platform.h"
 
 LoadedModule::LoadedModule(const std::filesystem::path& hostFolder)
 {
-    PlatformOverrideMainModuleFileName(toWindowsPath((hostFolder / "dicom-host.exe").string()).c_str());
+    test_platform::overrideMainModuleFileName(toWindowsPath((hostFolder / "dicom-host.exe").string()).c_str());
     module_ = LoadLibraryA(DSP_MODULE_PATH);
     if (!module_)
         throw std::runtime_error("cannot load " + std::string(DSP_MODULE_PATH));
+    test_platform::watchLoadedModule(module_);
 }
 
 LoadedModule::~LoadedModule()
 {
     unload();
-    PlatformOverrideMainModuleFileName(nullptr);
+    test_platform::overrideMainModuleFileName(nullptr);
 }
 
 host::IDicomServerConfiguration* LoadedModule::configuration()

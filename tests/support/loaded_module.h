@@ -2,9 +2,10 @@
 // loads it, with the host's view of its interface.
 //
 // The module reads DicomServer.ini beside the "host executable", which the
-// platform's test hook places in a folder of the test's choosing: pass the
-// folder, and write the settings file there before the first configuration()
-// call. Unloading (the destructor) runs the module's process detach.
+// test platform (test_platform.h) places in a folder of the test's choosing:
+// pass the folder, and write the settings file there before the first
+// configuration() call. Unloading (the destructor) runs the module's process
+// detach.
 #ifndef TESTS_SUPPORT_LOADED_MODULE_H
 #define TESTS_SUPPORT_LOADED_MODULE_H
 

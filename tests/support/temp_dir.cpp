@@ -1,28 +1,40 @@
 #include "temp_dir.h"
 
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
-#include <sys/stat.h>
 
-#include <cstdlib>
+namespace fs = std::filesystem;
 
-TempDir::TempDir(const std::filesystem::path& base)
+TempDir::TempDir(const fs::path& base)
 {
-    std::string pattern = (base / "dsp-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed under " + base.string());
-    path_ = pattern;
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = "dsp-test-";
+        for (int i = 0; i < 8; ++i)
+            name += kLetters[random() % (sizeof kLetters - 1)];
+        std::error_code error;
+        if (fs::create_directory(base / name, error)) {
+            path_ = base / name;
+            return;
+        }
+        if (error)
+            throw std::runtime_error("cannot create a folder under " + base.string() + ": " + error.message());
+    }
+    throw std::runtime_error("no free folder name under " + base.string());
 }
 
 TempDir::~TempDir()
 {
     std::error_code ignored;
     // Read-only files and folders made by tests must not stop the clean-up.
-    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
-        chmod(it->path().c_str(), 0700);
-    std::filesystem::remove_all(path_, ignored);
+    for (auto it = fs::recursive_directory_iterator(path_, ignored); it != fs::recursive_directory_iterator();
+         it.increment(ignored))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path_, ignored);
 }
 
 std::string TempDir::windowsPath(const std::string& relative) const

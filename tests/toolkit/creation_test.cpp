@@ -4,7 +4,6 @@
 
 #include "com_apartment.h"
 #include "fake_toolkit.h"
-#include "platform/testing.h"
 #include "toolkit/creation.h"
 
 namespace {
