@@ -3,7 +3,9 @@
 // Parsing follows Windows: names match without regard to ASCII case, blanks
 // around names and values are trimmed, one pair of quotes around a value is
 // stripped, ';' starts a comment line, the first section of a name and the
-// first key of a name within it win. Text is bytes; no conversion.
+// first key of a name within it win. A file with a UTF-16 byte-order mark is
+// read as UTF-16 and answered in UTF-8 (the stand-in's ANSI code page); any
+// other text is bytes, not converted.
 //
 // Thread-safety: thread-safe (no shared state).
 #include "windows_path.h"
@@ -24,9 +26,11 @@
 
 namespace {
 
+// A line without '=' is a key without a value: it lists nowhere, but a read
+// of its key that reaches it first answers the default.
 struct ProfileEntry {
     std::string key;
-    std::string value;
+    std::optional<std::string> value;
 };
 
 struct ProfileSection {
@@ -100,21 +104,68 @@ std::optional<std::string> readWholeFile(const std::string& path)
     return text;
 }
 
-Profile parseProfile(std::string_view text)
+void appendUtf8(std::string& out, char32_t c)
 {
-    static constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
-    if (text.substr(0, byteOrderMark.size()) == byteOrderMark)
-        text.remove_prefix(byteOrderMark.size());
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// UTF-16 text (after its byte-order mark) as UTF-8; an unpaired surrogate
+// becomes U+FFFD, an odd last byte is dropped.
+std::string utf8FromUtf16(std::string_view bytes, bool bigEndian)
+{
+    const auto unit = [&](size_t i) -> char32_t {
+        const auto first = static_cast<unsigned char>(bytes[2 * i]);
+        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+        return bigEndian ? (first << 8 | second) : (second << 8 | first);
+    };
+    const size_t units = bytes.size() / 2;
+    std::string out;
+    for (size_t i = 0; i < units; ++i) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+Profile parseProfile(std::string_view bytes)
+{
+    std::string decoded;
+    std::string_view text = bytes;
+    if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
+        decoded = utf8FromUtf16(text.substr(2), text[0] == '\xFE');
+        text = decoded;
+    } else if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+    }
 
     Profile profile;
     ProfileSection* current = nullptr; // null before the first section and inside a repeated one
     while (!text.empty()) {
-        size_t end = text.find('\n');
+        // A line ends at LF, CR or both; its text ends at its first NUL.
+        size_t end = text.find_first_of("\r\n");
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        line = trimmed(line);
+        line = trimmed(line.substr(0, line.find('\0')));
         if (line.empty() || line.front() == ';')
             continue;
         if (line.front() == '[') {
@@ -132,14 +183,18 @@ Profile parseProfile(std::string_view text)
             }
             continue;
         }
-        size_t equals = line.find('=');
-        if (!current || equals == std::string_view::npos)
+        if (!current)
             continue;
-        std::string_view key = trimmed(line.substr(0, equals));
+        const size_t equals = line.find('=');
+        const std::string_view key = trimmed(line.substr(0, equals));
         bool repeated = false;
         for (const ProfileEntry& entry : current->entries)
             repeated = repeated || sameName(entry.key, key);
-        if (!repeated)
+        if (repeated)
+            continue;
+        if (equals == std::string_view::npos)
+            current->entries.push_back(ProfileEntry{std::string(key), std::nullopt});
+        else
             current->entries.push_back(ProfileEntry{std::string(key), std::string(trimmed(line.substr(equals + 1)))});
     }
     return profile;
@@ -162,7 +217,7 @@ const ProfileSection* findSection(const Profile& profile, std::string_view name)
 }
 
 // The value of the key, quotes stripped, or nothing when the file, the
-// section or the key is absent.
+// section or the key is absent, or the key's first line has no '='.
 std::optional<std::string> lookUpValue(const std::optional<Profile>& profile, LPCSTR section, LPCSTR key)
 {
     if (!profile)
@@ -172,7 +227,7 @@ std::optional<std::string> lookUpValue(const std::optional<Profile>& profile, LP
         return std::nullopt;
     for (const ProfileEntry& entry : found->entries)
         if (sameName(entry.key, trimmed(key)))
-            return std::string(unquoted(entry.value));
+            return entry.value ? std::optional<std::string>(unquoted(*entry.value)) : std::nullopt;
     return std::nullopt;
 }
 
@@ -241,7 +296,8 @@ PLATFORM_API DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKe
                 names.push_back(each.name);
         } else if (profile && (section = findSection(*profile, trimmed(lpAppName)))) {
             for (const ProfileEntry& entry : section->entries)
-                names.push_back(entry.key);
+                if (entry.value)
+                    names.push_back(entry.key);
         }
         if (!profile || (lpAppName && !section))
             SetLastError(ERROR_FILE_NOT_FOUND);
@@ -277,9 +333,11 @@ PLATFORM_API UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyNam
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
+    // The prefixes 0x (hex), 0o (octal) and 0b (binary), in lower case only:
+    // "0X1F" reads as 0.
     unsigned base = 10;
-    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'o' || text[1] == 'b')) {
+        base = text[1] == 'x' ? 16 : text[1] == 'o' ? 8 : 2;
         text.remove_prefix(2);
     }
     UINT result = 0; // unsigned arithmetic: overflow wraps to 32 bits, as on Windows
@@ -287,11 +345,13 @@ PLATFORM_API UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyNam
         unsigned digit;
         if (c >= '0' && c <= '9')
             digit = static_cast<unsigned>(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f')
+        else if (c >= 'a' && c <= 'f')
             digit = static_cast<unsigned>(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F')
+        else if (c >= 'A' && c <= 'F')
             digit = static_cast<unsigned>(c - 'A' + 10);
         else
+            break;
+        if (digit >= base)
             break;
         result = result * base + digit;
     }

@@ -47,7 +47,7 @@ TEST_F(ProfileTest, StringReadsFollowWindowsRules)
 {
     struct Row {
         const char* name;
-        const char* text;
+        std::string text;
         const char* section;
         const char* key;
         const char* fallback;
@@ -66,12 +66,22 @@ TEST_F(ProfileTest, StringReadsFollowWindowsRules)
         {"equals in value", "[S]\nk=a=b\n", "S", "k", "none", "a=b"},
         {"comment line", "[S]\n;k=commented\n  ; k=too\nk=live\n", "S", "k", "none", "live"},
         {"no inline comments", "[S]\nk=v ; tail\n", "S", "k", "none", "v ; tail"},
-        {"line without equals ignored", "[S]\nk\nk=v\n", "S", "k", "none", "v"},
+        {"line without equals has no value", "[S]\n k \n", "S", "k", "none", "none"},
+        {"line without equals hides later lines of its key", "[S]\nk\nk=v\n", "S", "k", "none", "none"},
+        {"line without equals is no key of another name", "[S]\nkey\nk=v\n", "S", "k", "none", "v"},
         {"keys before any section ignored", "k=outside\n[S]\n", "S", "k", "none", "none"},
         {"first key wins", "[S]\nk=first\nK=second\n", "S", "k", "none", "first"},
         {"first section wins", "[S]\nk=first\n[T]\n[s]\nk=second\n", "S", "k", "none", "first"},
         {"repeated section not merged", "[S]\na=1\n[s]\nk=late\n", "S", "k", "none", "none"},
         {"CRLF", "[S]\r\nk=v\r\nm=w\r\n", "S", "k", "none", "v"},
+        {"CR alone ends a line", "[S]\rk=v\rm=w\r", "S", "m", "none", "w"},
+        {"a NUL ends the line's text", std::string("[S]\nk=a\0b\nm=w\n", 14), "S", "k", "none", "a"},
+        {"lines after a NUL are read", std::string("[S]\nk=a\0b\nm=w\n", 14), "S", "m", "none", "w"},
+        {"UTF-16 little-endian with its mark, answered in UTF-8",
+         std::string("\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\xE9\0\x3D\xD8\x00\xDE\n\0", 24), "S", "k", "none",
+         "\xC3\xA9\xF0\x9F\x98\x80"},
+        {"UTF-16 big-endian with its mark", std::string("\xFE\xFF\0[\0S\0]\0\n\0k\0=\0v\0\n", 18), "S", "k",
+         "none", "v"},
         {"BOM", "\xEF\xBB\xBF[S]\nk=v\n", "S", "k", "none", "v"},
         {"bytes kept", "[S]\nk=caf\xC3\xA9\xFF\n", "S", "k", "none", "caf\xC3\xA9\xFF"},
         {"no final line end", "[S]\nk=v", "S", "k", "none", "v"},
@@ -118,7 +128,8 @@ TEST_F(ProfileTest, LongValuesAreCutToTheBuffer)
 
 TEST_F(ProfileTest, EnumeratesKeysAndSections)
 {
-    write("[Alpha]\none=1\nTwo=2\nONE=dup\n[Beta]\n[alpha]\nthree=3\n");
+    // "bare" has no '=': it is listed nowhere.
+    write("[Alpha]\none=1\nbare\nTwo=2\nONE=dup\n[Beta]\n[alpha]\nthree=3\n");
     using namespace std::string_literals;
     struct Row {
         const char* name;
@@ -175,7 +186,12 @@ TEST_F(ProfileTest, IntegerReadsFollowWindowsRules)
         {"plus sign", "n=+42", 7, 42},
         {"minus sign", "n=-5", 7, -5},
         {"hex", "n=0x1F", 7, 31},
-        {"upper hex", "n=0XfF", 7, 255},
+        {"upper-case prefix is no prefix", "n=0XfF", 7, 0},
+        {"octal", "n=0o17", 7, 15},
+        {"binary", "n=0b101", 7, 5},
+        {"negative binary", "n=-0b1", 7, -1},
+        {"digits beyond the base stop", "n=0o78", 7, 7},
+        {"upper-case hex digits", "n=0xfF", 7, 255},
         {"negative hex", "n=-0x10", 7, -16},
         {"stops at other characters", "n=12abc", 7, 12},
         {"decimal stops at hex digits", "n=12ab", 7, 12},
