@@ -93,14 +93,15 @@ private:
     const FakeAttribute attribute_;
 };
 
-class FakeFileObject final : public toolkit::IDicomFileObject, public ISupportErrorInfo, private Counted {
+// A fake that reports errors for its own interface `Interface` (id `OwnIid`)
+// through ISupportErrorInfo, as the component's objects do.
+template <typename Interface, const IID* OwnIid>
+class ReportingFake : public Interface, public ISupportErrorInfo, protected Counted {
 public:
-    explicit FakeFileObject(FileBehaviour& behaviour) : behaviour_(behaviour) {}
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == toolkit::IID_IDicomFileObject) {
-            *object = static_cast<toolkit::IDicomFileObject*>(this);
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == *OwnIid) {
+            *object = static_cast<Interface*>(this);
         } else if (iid == IID_ISupportErrorInfo) {
             *object = static_cast<ISupportErrorInfo*>(this);
         } else {
@@ -111,11 +112,17 @@ public:
         return S_OK;
     }
     FAKE_IUNKNOWN
-    FAKE_IDISPATCH
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override
     {
-        return iid == toolkit::IID_IDicomFileObject ? S_OK : S_FALSE;
+        return iid == *OwnIid ? S_OK : S_FALSE;
     }
+};
+
+class FakeFileObject final : public ReportingFake<toolkit::IDicomFileObject, &toolkit::IID_IDicomFileObject> {
+public:
+    explicit FakeFileObject(FileBehaviour& behaviour) : behaviour_(behaviour) {}
+
+    FAKE_IDISPATCH
     FAKE_RESERVED(07)
     FAKE_RESERVED(08)
     FAKE_RESERVED(09)
@@ -182,29 +189,11 @@ private:
     FileBehaviour& behaviour_;
 };
 
-class FakeDictionary final : public toolkit::ITagDictionary, public ISupportErrorInfo, private Counted {
+class FakeDictionary final : public ReportingFake<toolkit::ITagDictionary, &toolkit::IID_ITagDictionary> {
 public:
     explicit FakeDictionary(DictionaryBehaviour& behaviour) : behaviour_(behaviour) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == toolkit::IID_ITagDictionary) {
-            *object = static_cast<toolkit::ITagDictionary*>(this);
-        } else if (iid == IID_ISupportErrorInfo) {
-            *object = static_cast<ISupportErrorInfo*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    FAKE_IUNKNOWN
     FAKE_IDISPATCH
-    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override
-    {
-        return iid == toolkit::IID_ITagDictionary ? S_OK : S_FALSE;
-    }
 
     HRESULT STDMETHODCALLTYPE TagFromKeyword(BSTR keyword, LONG* tag) override
     {
