@@ -8,22 +8,19 @@
 #include <thread>
 
 #include "com_apartment.h"
+#include "dicom_tags.h"
 #include "fake_toolkit.h"
 #include "filing/filename_builder.h"
 #include "test_platform.h"
 
 namespace {
 
+using namespace tags;
+
 using fakes::FakeAttribute;
 using fakes::textAttribute;
 using fakes::variantAttribute;
 using filing::TemplateElements;
-
-constexpr LONG kStudyDate = 0x00080020;
-constexpr LONG kPatientID = 0x00100020;
-constexpr LONG kIssuerOfPatientID = 0x00100021;
-constexpr LONG kSOPInstanceUID = 0x00080018;
-constexpr LONG kPatientName = 0x00100010;
 
 class FilenameBuilder : public ::testing::Test {
 protected:

@@ -4,20 +4,17 @@
 #include <thread>
 
 #include "com_apartment.h"
+#include "dicom_tags.h"
 #include "fake_toolkit.h"
 #include "filing/template_compiler.h"
 #include "test_platform.h"
 
 namespace {
 
+using namespace tags;
+
 using filing::TemplateElement;
 using filing::TemplateElements;
-
-constexpr LONG kStudyInstanceUID = 0x0020000D;
-constexpr LONG kSeriesInstanceUID = 0x0020000E;
-constexpr LONG kSOPInstanceUID = 0x00080018;
-constexpr LONG kPatientID = 0x00100020;
-constexpr LONG kStudyDate = 0x00080020;
 
 const std::map<std::string, LONG> kKnownKeywords = {
     {"StudyInstanceUID", kStudyInstanceUID}, {"SeriesInstanceUID", kSeriesInstanceUID},

@@ -3,13 +3,15 @@
 // toolkit probe's answers.
 #include "module_fixture.h"
 
+#include "dicom_tags.h"
+
 #include <thread>
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace tags;
 
-constexpr LONG kSOPInstanceUID = 0x00080018;
+namespace fs = std::filesystem;
 
 TEST_F(ModuleTest, OneObjectForEveryCallAndSettingsReadOnce)
 {
