@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <stdexcept>
 
@@ -60,10 +61,23 @@ std::vector<fs::path> stage(const std::vector<BenchObject>& objects, const fs::p
     return staged;
 }
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+// Wall clock and processor time, taken together.
+struct Stopwatch {
+    Clock::time_point wall = Clock::now();
+    double cpu = processorSeconds();
+
+    static double processorSeconds()
+    {
+        timespec now{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    }
+    void stop(PassResult& result) const
+    {
+        result.cpuSeconds = processorSeconds() - cpu;
+        result.seconds = std::chrono::duration<double>(Clock::now() - wall).count();
+    }
+};
 
 } // namespace
 
@@ -125,9 +139,9 @@ PassResult moduleFilingPass(LoadedModule& module, const std::vector<BenchObject>
         received.push_back(windowsPath(path));
 
     PassResult result;
-    const Clock::time_point start = Clock::now();
+    const Stopwatch stopwatch;
     result.failures = fileEachObject(module.configuration(), received);
-    result.seconds = secondsSince(start);
+    stopwatch.stop(result);
     fs::remove_all(storageRoot);
     return result;
 }
@@ -151,7 +165,7 @@ PassResult baselinePass(const std::vector<BenchObject>& objects, const fs::path&
 
     PassResult result;
     char head[4096];
-    const Clock::time_point start = Clock::now();
+    const Stopwatch stopwatch;
     for (size_t i = 0; i < objects.size(); ++i) {
         const BenchObject& object = objects[i];
         const int fd = ::open(staged[i].c_str(), O_RDONLY | O_CLOEXEC);
@@ -169,7 +183,7 @@ PassResult baselinePass(const std::vector<BenchObject>& objects, const fs::path&
             ::rename(staged[i].c_str(), (series + "/" + object.instance + ".dcm").c_str()) != 0)
             ++result.failures;
     }
-    result.seconds = secondsSince(start);
+    stopwatch.stop(result);
     fs::remove_all(storageRoot);
     return result;
 }
@@ -177,13 +191,13 @@ PassResult baselinePass(const std::vector<BenchObject>& objects, const fs::path&
 PassResult dcmtkLoadPass(const std::vector<BenchObject>& objects)
 {
     PassResult result;
-    const Clock::time_point start = Clock::now();
+    const Stopwatch stopwatch;
     for (const BenchObject& object : objects) {
         DcmFileFormat file;
         if (file.loadFile(object.file.c_str()).bad())
             ++result.failures;
     }
-    result.seconds = secondsSince(start);
+    stopwatch.stop(result);
     return result;
 }
 

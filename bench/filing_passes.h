@@ -39,8 +39,10 @@ private:
 };
 
 struct PassResult {
-    double seconds = 0;
-    int failures = 0;  // objects not filed
+    double seconds = 0;     // wall clock
+    double cpuSeconds = 0;  // the process's processor time, user and system:
+                            // what the pass cost, whatever else the machine runs
+    int failures = 0;       // objects not filed
 };
 
 // Files every object through storeReceivedFile.
