@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 
 struct Options {
     int small = 2000;
-    int large = 40;
+    int large = 200;
     int largeMegabytes = 20;
     int rounds = 5;
     fs::path seed = bench::kDefaultSeed;
