@@ -1,8 +1,9 @@
 // Fuzz target: arbitrary file-name templates, AE titles and attribute values.
 //
-// The input is cut into fields at every 0x1F byte: the template, the source
-// and the destination AE title, the Specific Character Set, then the values
-// of the attributes in kAttributes, in order. A missing field leaves its
+// The input is cut into fields at every 0x1F byte: the template (cut to the
+// 259 characters the settings reader keeps), the source and the destination
+// AE title, the Specific Character Set, then the values of the attributes in
+// kAttributes, in order. A missing field leaves its
 // attribute out of the file. The attributes are written as an explicit VR
 // little endian Part 10 file, the template is compiled through the real
 // toolkit's dictionary and expanded for that file, and the name is filed.
@@ -11,6 +12,7 @@
 // BSTR and COM initialisation is given back; a template without keywords or
 // placeholders names the file as it is written; and the filing invariants of
 // filing_checks.h.
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -30,6 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kFieldSeparator = '\x1F';
+constexpr size_t kMaxTemplateLength = 259;
 
 struct Attribute {
     std::uint16_t group;
@@ -146,8 +149,9 @@ int templateOne(const std::uint8_t* data, std::size_t size)
     (void)made;
 
     const std::vector<std::string_view> cut = fields(std::string_view(reinterpret_cast<const char*>(data), size));
-    // Templates and AE titles reach the module as C strings.
-    const std::string filenameTemplate(cut[0].substr(0, cut[0].find('\0')));
+    // Templates and AE titles reach the module as C strings; a template, read
+    // from the settings file, keeps at most 259 characters.
+    const std::string filenameTemplate(cut[0].substr(0, std::min(cut[0].find('\0'), size_t{kMaxTemplateLength})));
     const std::string sourceAeTitle(cut.size() > 1 ? cut[1].substr(0, cut[1].find('\0')) : "SOURCE");
     const std::string destinationAeTitle(cut.size() > 2 ? cut[2].substr(0, cut[2].find('\0')) : "DESTINATION");
     const std::vector<std::string_view> values(cut.begin() + std::min<size_t>(cut.size(), 3), cut.end());
