@@ -5,10 +5,12 @@
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdatset.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcerror.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcmetinf.h>
 #include <dcmtk/dcmdata/dcvr.h>
+#include <dcmtk/dcmdata/dcxfer.h>
 
 #include <cstring>
 #include <limits>
@@ -134,12 +136,37 @@ ReadOutcome copyElements(DcmItem& item, LoadedFile& out)
     return {};
 }
 
+// Whether the file meta information, as DCMTK reads it, names a transfer
+// syntax with a compressed data set. DCMTK reads the data set only after
+// reading the meta information this same way without error, and then in the
+// syntax it names; without meta information it never takes a data set as
+// compressed. A value DCMTK failed to read may claim any length: after a
+// failure nothing is looked at, and a transfer syntax longer than any UID is
+// not read.
+bool namesCompressedDataSet(const std::string& path)
+{
+    constexpr Uint32 kMaxUidLength = 64;
+    DcmFileFormat meta;
+    if (meta.loadFile(OFFilename(path.c_str()), EXS_Unknown, EGL_noChange, kMaxReadLength, ERM_metaOnly).bad())
+        return false;
+    DcmElement* element = nullptr;
+    if (meta.getMetaInfo()->findAndGetElement(DCM_TransferSyntaxUID, element).bad() || !element ||
+        element->getLength() > kMaxUidLength)
+        return false;
+    OFString uid;
+    if (element->getOFString(uid, 0).bad())
+        return false;
+    return DcmXfer(uid.c_str()).getStreamCompression() != ESC_none;
+}
+
 } // namespace
 
 ReadOutcome readWithDcmtk(const std::string& path, LoadedFile& out)
 {
     quietDcmtkLogging();
     out.clear();
+    if (namesCompressedDataSet(path))
+        return {ReadStatus::Malformed, "compressed data set, which only the component's own reader inflates"};
     DcmFileFormat file;
     const OFCondition status =
         file.loadFile(OFFilename(path.c_str()), EXS_Unknown, EGL_noChange, kMaxReadLength, ERM_autoDetect);

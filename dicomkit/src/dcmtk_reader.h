@@ -1,9 +1,16 @@
 // The fallback reader on DCMTK's DcmFileFormat, for what the lean reader
-// leaves to it (deflated data sets, implicit VR big endian, Part 10 files
-// whose structure the lean reader cannot follow).
+// leaves to it (implicit VR big endian, Part 10 files whose structure the
+// lean reader cannot follow).
 //
-// Reads with a small maximum read length so that large values stay on disk,
-// copies the top-level elements into a LoadedFile in the lean reader's form
+// Reads with a small maximum read length so that a larger value is not read
+// while parsing: DCMTK notes where it is in the file and steps over it, so a
+// stored length beyond the file's end is found without allocating it. That
+// holds only for a file read as it is stored; in a compressed data set DCMTK
+// reads every value into memory and allocates the stored length first. So a
+// file whose meta information names a compressed data set (deflated) is
+// refused (Malformed) before DCMTK reads its data set.
+//
+// Copies the top-level elements into a LoadedFile in the lean reader's form
 // (binary numbers in little endian), and closes the file before returning.
 // Thread-safe (DCMTK's reading of separate files is).
 #ifndef DICOMKIT_DCMTK_READER_H

@@ -2,6 +2,7 @@
 #include "lean_reader.h"
 
 #include "dictionary.h"
+#include "inflated_window.h"
 
 #include <unistd.h>
 
@@ -69,8 +70,23 @@ class FileWindow {
 public:
     FileWindow(int fd, uint64_t size, std::vector<uint8_t>& buffer) : fd_(fd), size_(size), buffer_(buffer) {}
 
+    int fd() const { return fd_; }
     uint64_t size() const { return size_; }
     int lastError() const { return lastError_; }
+
+    // Whether the file holds at least `end` bytes (for a value about to be
+    // read, or one stepped over).
+    bool holds(uint64_t end) const { return end <= size_; }
+    bool skipTo(uint64_t end) const { return end <= size_; }
+    bool endsAt(uint64_t position) const { return position >= size_; }
+
+    // Why the last request could not be met.
+    ReadOutcome failure() const
+    {
+        if (lastError_ != 0)
+            return {ReadStatus::IoError, std::strerror(lastError_)};
+        return {ReadStatus::Truncated, {}};
+    }
 
     // The `n` bytes at `offset`, or nullptr when the file ends before them
     // (or a read fails: lastError() then is the errno).
@@ -146,9 +162,259 @@ struct Header {
     uint64_t valueStart = 0;
 };
 
-class LeanParser {
+// The elements of a data set, read through a Window: the file itself
+// (FileWindow) or the inflated bytes of a deflated data set
+// (InflatedWindow). Every stored length is checked against the bytes the
+// window holds before anything is read or kept for it.
+template <class Window>
+class DataSetParser {
 public:
-    LeanParser(FileWindow& window, LoadedFile& out) : window_(window), out_(out) {}
+    DataSetParser(Window& window, LoadedFile& out) : window_(window), out_(out) {}
+
+    // The top-level elements of the data set from `position` on, up to and
+    // including the pixel data header.
+    ReadOutcome readDataSet(uint64_t position, Syntax syntax)
+    {
+        while (!window_.endsAt(position)) {
+            Header header;
+            ReadOutcome outcome = readHeader(position, syntax, header);
+            if (outcome.status != ReadStatus::Loaded)
+                return outcome;
+            if (header.tag >> 16 == kGroupDelimiters) {
+                // A stray sequence delimiter after the data set is tolerated.
+                if (header.tag == kTagSequenceDelimitation && header.length == 0) {
+                    position = header.valueStart;
+                    continue;
+                }
+                return malformed("item " + tagText(header.tag) + " outside a sequence");
+            }
+            if (header.tag == kTagPixelData)
+                return addPixelData(header, syntax);
+            if (header.length == kUndefinedLength) {
+                uint64_t end = 0;
+                outcome = skipSequence(header.valueStart, contentSyntax(header, syntax), 0, end);
+                if (outcome.status != ReadStatus::Loaded)
+                    return outcome;
+                addUnkept(header, syntax, end);
+                position = end;
+                continue;
+            }
+            outcome = addDefinedLength(header, syntax, shouldKeep(header, syntax));
+            if (outcome.status != ReadStatus::Loaded)
+                return outcome;
+            position = header.valueStart + header.length;
+        }
+        return {};
+    }
+
+protected:
+    static ReadOutcome malformed(std::string reason) { return {ReadStatus::Malformed, std::move(reason)}; }
+
+    // Reads the element header at `position` in `syntax`. Items and
+    // delimiters carry no VR in any syntax.
+    ReadOutcome readHeader(uint64_t position, Syntax syntax, Header& header)
+    {
+        const uint8_t* p = window_.bytes(position, 8);
+        if (!p)
+            return window_.failure();
+        const uint16_t group = u16(p, syntax.bigEndian);
+        header.tag = uint32_t(group) << 16 | u16(p + 2, syntax.bigEndian);
+        if (!syntax.explicitVr || group == kGroupDelimiters) {
+            header.vr = kVrImplicit;
+            header.length = u32(p + 4, syntax.bigEndian);
+            header.valueStart = position + 8;
+            return {};
+        }
+        if (!looksLikeVr(p[4], p[5]))
+            return malformed("invalid value representation in element " + tagText(header.tag));
+        header.vr = makeVr(static_cast<char>(p[4]), static_cast<char>(p[5]));
+        if (!hasLongLengthField(header.vr)) {
+            header.length = u16(p + 6, syntax.bigEndian);
+            header.valueStart = position + 8;
+            return {};
+        }
+        p = window_.bytes(position, 12);
+        if (!p)
+            return window_.failure();
+        header.length = u32(p + 8, syntax.bigEndian);
+        header.valueStart = position + 12;
+        return {};
+    }
+
+    ReadOutcome addDefinedLength(const Header& header, Syntax syntax, bool keep)
+    {
+        const uint64_t end = header.valueStart + header.length;
+        if (!(keep ? window_.holds(end) : window_.skipTo(end)))
+            return window_.failure();
+        ElementRecord record;
+        record.tag = header.tag;
+        record.vr = header.vr;
+        record.bigEndian = syntax.bigEndian;
+        record.length = header.length;
+        if (keep) {
+            if (out_.values.size() + header.length > std::numeric_limits<uint32_t>::max())
+                return malformed("values too large");
+            record.valueOffset = static_cast<uint32_t>(out_.values.size());
+            if (header.length <= kReadAhead) {
+                const uint8_t* value = window_.bytes(header.valueStart, header.length);
+                if (!value)
+                    return window_.failure();
+                out_.values.append(reinterpret_cast<const char*>(value), header.length);
+            } else {
+                out_.values.resize(out_.values.size() + header.length);
+                if (!window_.copy(header.valueStart, header.length, out_.values.data() + record.valueOffset))
+                    return window_.failure();
+            }
+            record.valueKept = true;
+        }
+        out_.elements.push_back(record);
+        return {};
+    }
+
+    Window& window_;
+    LoadedFile& out_;
+
+private:
+    // The encoding inside an undefined-length value: a UN value holds
+    // implicit VR little endian data.
+    static Syntax contentSyntax(const Header& header, Syntax syntax)
+    {
+        return header.vr == kVrUN ? kImplicitLittle : syntax;
+    }
+
+    bool shouldKeep(const Header& header, Syntax syntax) const
+    {
+        if (syntax.explicitVr) {
+            const VrKind kind = kindOf(header.vr);
+            return kind == VrKind::Text || kind == VrKind::Number;
+        }
+        if (header.length <= kKeepUnlookedUpTo)
+            return true;
+        const Vr vr = dictionaryVr(header.tag);
+        const VrKind kind = kindOf(vr);
+        return kind == VrKind::Text || kind == VrKind::Number || vr == makeVr('x', 's') ||
+               vr == makeVr('u', 'p');
+    }
+
+    void addUnkept(const Header& header, Syntax syntax, uint64_t end)
+    {
+        ElementRecord record;
+        record.tag = header.tag;
+        // An implicit VR element of undefined length can only be a sequence.
+        record.vr = header.vr == kVrImplicit ? kVrSQ : header.vr;
+        record.bigEndian = syntax.bigEndian;
+        // The content up to (not including) the sequence delimitation item.
+        const uint64_t content = end - 8 - header.valueStart;
+        record.length = static_cast<uint32_t>(std::min<uint64_t>(content, kUndefinedLength - 1));
+        out_.elements.push_back(record);
+    }
+
+    ReadOutcome addPixelData(const Header& header, Syntax syntax)
+    {
+        if (header.length != kUndefinedLength) {
+            if (!window_.skipTo(header.valueStart + header.length))
+                return window_.failure();
+            ElementRecord record;
+            record.tag = header.tag;
+            record.vr = header.vr;
+            record.bigEndian = syntax.bigEndian;
+            record.length = header.length;
+            out_.elements.push_back(record);
+            return {};
+        }
+        uint64_t end = 0;
+        ReadOutcome outcome = skipFragments(header.valueStart, syntax, end);
+        if (outcome.status != ReadStatus::Loaded)
+            return outcome;
+        addUnkept(header, syntax, end);
+        return {};
+    }
+
+    // Steps over encapsulated pixel data: items of defined length up to the
+    // sequence delimiter. `end` is the offset after the delimiter.
+    ReadOutcome skipFragments(uint64_t position, Syntax syntax, uint64_t& end)
+    {
+        for (;;) {
+            const uint8_t* p = window_.bytes(position, 8, kFragmentReadAhead);
+            if (!p)
+                return window_.failure();
+            const uint32_t tag = uint32_t(u16(p, syntax.bigEndian)) << 16 | u16(p + 2, syntax.bigEndian);
+            const uint32_t length = u32(p + 4, syntax.bigEndian);
+            position += 8;
+            if (tag == kTagSequenceDelimitation) {
+                end = position;
+                return {};
+            }
+            if (tag != kTagItem || length == kUndefinedLength)
+                return malformed("invalid pixel data fragment " + tagText(tag));
+            position += length;
+            if (!window_.skipTo(position))
+                return window_.failure();
+        }
+    }
+
+    // Steps over the items of an undefined-length sequence starting at
+    // `position`. `end` is the offset after its sequence delimiter.
+    ReadOutcome skipSequence(uint64_t position, Syntax syntax, int depth, uint64_t& end)
+    {
+        if (depth > kMaxDepth)
+            return malformed("sequences nested too deeply");
+        for (;;) {
+            const uint8_t* p = window_.bytes(position, 8);
+            if (!p)
+                return window_.failure();
+            const uint32_t tag = uint32_t(u16(p, syntax.bigEndian)) << 16 | u16(p + 2, syntax.bigEndian);
+            const uint32_t length = u32(p + 4, syntax.bigEndian);
+            position += 8;
+            if (tag == kTagSequenceDelimitation) {
+                end = position;
+                return {};
+            }
+            if (tag != kTagItem)
+                return malformed("unexpected element " + tagText(tag) + " in a sequence");
+            if (length != kUndefinedLength) {
+                position += length;
+                if (!window_.skipTo(position))
+                    return window_.failure();
+                continue;
+            }
+            ReadOutcome outcome = skipItem(position, syntax, depth + 1, position);
+            if (outcome.status != ReadStatus::Loaded)
+                return outcome;
+        }
+    }
+
+    // Steps over the elements of an undefined-length item starting at
+    // `position`. `end` is the offset after its item delimiter.
+    ReadOutcome skipItem(uint64_t position, Syntax syntax, int depth, uint64_t& end)
+    {
+        for (;;) {
+            Header header;
+            ReadOutcome outcome = readHeader(position, syntax, header);
+            if (outcome.status != ReadStatus::Loaded)
+                return outcome;
+            if (header.tag == kTagItemDelimitation) {
+                end = header.valueStart;
+                return {};
+            }
+            if (header.length == kUndefinedLength) {
+                outcome = skipSequence(header.valueStart, contentSyntax(header, syntax), depth, position);
+                if (outcome.status != ReadStatus::Loaded)
+                    return outcome;
+                continue;
+            }
+            position = header.valueStart + header.length;
+            if (!window_.skipTo(position))
+                return window_.failure();
+        }
+    }
+};
+
+// A whole file: preamble and file meta information, then its data set in
+// the transfer syntax they name (or one worked out from its first element).
+class FileParser : public DataSetParser<FileWindow> {
+public:
+    using DataSetParser::DataSetParser;
 
     ReadOutcome run()
     {
@@ -160,7 +426,7 @@ public:
         if (size >= 132) {
             const uint8_t* head = window_.bytes(0, 132);
             if (!head)
-                return ioOrTruncated();
+                return window_.failure();
             partTen = std::memcmp(head + 128, "DICM", 4) == 0;
         }
         Syntax syntax;
@@ -174,7 +440,7 @@ public:
             return partTen ? finish() : ReadOutcome{ReadStatus::NotDicom, {}};
         if (!transferSyntax.empty()) {
             if (transferSyntax == kUidDeflated || transferSyntax == kUidJpipReferencedDeflate)
-                return {ReadStatus::NeedsDcmtk, "deflated data set"};
+                return readDeflated(position);
             if (transferSyntax == kUidImplicitLittleEndian)
                 syntax = kImplicitLittle;
             else if (transferSyntax == kUidExplicitBigEndian)
@@ -199,44 +465,15 @@ private:
         return {};
     }
 
-    ReadOutcome ioOrTruncated() const
+    // A deflated data set from `position` on: explicit VR little endian once
+    // inflated.
+    ReadOutcome readDeflated(uint64_t position)
     {
-        if (window_.lastError() != 0)
-            return {ReadStatus::IoError, std::strerror(window_.lastError())};
-        return {ReadStatus::Truncated, {}};
-    }
-
-    static ReadOutcome malformed(std::string reason) { return {ReadStatus::Malformed, std::move(reason)}; }
-
-    // Reads the element header at `position` in `syntax`. Items and
-    // delimiters carry no VR in any syntax.
-    ReadOutcome readHeader(uint64_t position, Syntax syntax, Header& header)
-    {
-        const uint8_t* p = window_.bytes(position, 8);
-        if (!p)
-            return ioOrTruncated();
-        const uint16_t group = u16(p, syntax.bigEndian);
-        header.tag = uint32_t(group) << 16 | u16(p + 2, syntax.bigEndian);
-        if (!syntax.explicitVr || group == kGroupDelimiters) {
-            header.vr = kVrImplicit;
-            header.length = u32(p + 4, syntax.bigEndian);
-            header.valueStart = position + 8;
-            return {};
-        }
-        if (!looksLikeVr(p[4], p[5]))
-            return malformed("invalid value representation in element " + tagText(header.tag));
-        header.vr = makeVr(static_cast<char>(p[4]), static_cast<char>(p[5]));
-        if (!hasLongLengthField(header.vr)) {
-            header.length = u16(p + 6, syntax.bigEndian);
-            header.valueStart = position + 8;
-            return {};
-        }
-        p = window_.bytes(position, 12);
-        if (!p)
-            return ioOrTruncated();
-        header.length = u32(p + 8, syntax.bigEndian);
-        header.valueStart = position + 12;
-        return {};
+        InflatedWindow inflated(window_.fd(), position, window_.size());
+        ReadOutcome body = DataSetParser<InflatedWindow>(inflated, out_).readDataSet(0, kExplicitLittle);
+        if (body.status != ReadStatus::Loaded)
+            return body;
+        return finish();
     }
 
     // The file meta information: explicit VR little endian elements of group
@@ -247,7 +484,7 @@ private:
         while (position < window_.size()) {
             const uint8_t* p = window_.bytes(position, 2);
             if (!p)
-                return ioOrTruncated();
+                return window_.failure();
             if (u16(p, false) != kGroupFileMeta)
                 break;
             Header header;
@@ -282,7 +519,7 @@ private:
         const uint8_t* p = remaining >= 8 ? window_.bytes(position, 8) : nullptr;
         if (!p) {
             if (window_.lastError() != 0)
-                return ioOrTruncated();
+                return window_.failure();
             return {partTen ? ReadStatus::Truncated : ReadStatus::NotDicom, {}};
         }
         const uint16_t groupLittle = u16(p, false);
@@ -305,209 +542,6 @@ private:
             return {ReadStatus::NeedsDcmtk, "implicit VR big endian"};
         return {};
     }
-
-    // The top-level elements of the data set, up to and including the pixel
-    // data header.
-    ReadOutcome readDataSet(uint64_t position, Syntax syntax)
-    {
-        const uint64_t size = window_.size();
-        while (position < size) {
-            Header header;
-            ReadOutcome outcome = readHeader(position, syntax, header);
-            if (outcome.status != ReadStatus::Loaded)
-                return outcome;
-            if (header.tag >> 16 == kGroupDelimiters) {
-                // A stray sequence delimiter after the data set is tolerated.
-                if (header.tag == kTagSequenceDelimitation && header.length == 0) {
-                    position = header.valueStart;
-                    continue;
-                }
-                return malformed("item " + tagText(header.tag) + " outside a sequence");
-            }
-            if (header.tag == kTagPixelData)
-                return addPixelData(header, syntax);
-            if (header.length == kUndefinedLength) {
-                uint64_t end = 0;
-                outcome = skipSequence(header.valueStart, contentSyntax(header, syntax), 0, end);
-                if (outcome.status != ReadStatus::Loaded)
-                    return outcome;
-                addUnkept(header, syntax, end);
-                position = end;
-                continue;
-            }
-            outcome = addDefinedLength(header, syntax, shouldKeep(header, syntax));
-            if (outcome.status != ReadStatus::Loaded)
-                return outcome;
-            position = header.valueStart + header.length;
-        }
-        return {};
-    }
-
-    // The encoding inside an undefined-length value: a UN value holds
-    // implicit VR little endian data.
-    static Syntax contentSyntax(const Header& header, Syntax syntax)
-    {
-        return header.vr == kVrUN ? kImplicitLittle : syntax;
-    }
-
-    bool shouldKeep(const Header& header, Syntax syntax) const
-    {
-        if (syntax.explicitVr) {
-            const VrKind kind = kindOf(header.vr);
-            return kind == VrKind::Text || kind == VrKind::Number;
-        }
-        if (header.length <= kKeepUnlookedUpTo)
-            return true;
-        const Vr vr = dictionaryVr(header.tag);
-        const VrKind kind = kindOf(vr);
-        return kind == VrKind::Text || kind == VrKind::Number || vr == makeVr('x', 's') ||
-               vr == makeVr('u', 'p');
-    }
-
-    ReadOutcome addDefinedLength(const Header& header, Syntax syntax, bool keep)
-    {
-        if (header.valueStart + header.length > window_.size())
-            return {ReadStatus::Truncated, {}};
-        ElementRecord record;
-        record.tag = header.tag;
-        record.vr = header.vr;
-        record.bigEndian = syntax.bigEndian;
-        record.length = header.length;
-        if (keep) {
-            if (out_.values.size() + header.length > std::numeric_limits<uint32_t>::max())
-                return malformed("values too large");
-            record.valueOffset = static_cast<uint32_t>(out_.values.size());
-            if (header.length <= kReadAhead) {
-                const uint8_t* value = window_.bytes(header.valueStart, header.length);
-                if (!value)
-                    return ioOrTruncated();
-                out_.values.append(reinterpret_cast<const char*>(value), header.length);
-            } else {
-                out_.values.resize(out_.values.size() + header.length);
-                if (!window_.copy(header.valueStart, header.length, out_.values.data() + record.valueOffset))
-                    return ioOrTruncated();
-            }
-            record.valueKept = true;
-        }
-        out_.elements.push_back(record);
-        return {};
-    }
-
-    void addUnkept(const Header& header, Syntax syntax, uint64_t end)
-    {
-        ElementRecord record;
-        record.tag = header.tag;
-        // An implicit VR element of undefined length can only be a sequence.
-        record.vr = header.vr == kVrImplicit ? kVrSQ : header.vr;
-        record.bigEndian = syntax.bigEndian;
-        // The content up to (not including) the sequence delimitation item.
-        const uint64_t content = end - 8 - header.valueStart;
-        record.length = static_cast<uint32_t>(std::min<uint64_t>(content, kUndefinedLength - 1));
-        out_.elements.push_back(record);
-    }
-
-    ReadOutcome addPixelData(const Header& header, Syntax syntax)
-    {
-        if (header.length != kUndefinedLength) {
-            if (header.valueStart + header.length > window_.size())
-                return {ReadStatus::Truncated, {}};
-            ElementRecord record;
-            record.tag = header.tag;
-            record.vr = header.vr;
-            record.bigEndian = syntax.bigEndian;
-            record.length = header.length;
-            out_.elements.push_back(record);
-            return {};
-        }
-        uint64_t end = 0;
-        ReadOutcome outcome = skipFragments(header.valueStart, syntax, end);
-        if (outcome.status != ReadStatus::Loaded)
-            return outcome;
-        addUnkept(header, syntax, end);
-        return {};
-    }
-
-    // Steps over encapsulated pixel data: items of defined length up to the
-    // sequence delimiter. `end` is the offset after the delimiter.
-    ReadOutcome skipFragments(uint64_t position, Syntax syntax, uint64_t& end)
-    {
-        for (;;) {
-            const uint8_t* p = window_.bytes(position, 8, kFragmentReadAhead);
-            if (!p)
-                return ioOrTruncated();
-            const uint32_t tag = uint32_t(u16(p, syntax.bigEndian)) << 16 | u16(p + 2, syntax.bigEndian);
-            const uint32_t length = u32(p + 4, syntax.bigEndian);
-            position += 8;
-            if (tag == kTagSequenceDelimitation) {
-                end = position;
-                return {};
-            }
-            if (tag != kTagItem || length == kUndefinedLength)
-                return malformed("invalid pixel data fragment " + tagText(tag));
-            if (position + length > window_.size())
-                return {ReadStatus::Truncated, {}};
-            position += length;
-        }
-    }
-
-    // Steps over the items of an undefined-length sequence starting at
-    // `position`. `end` is the offset after its sequence delimiter.
-    ReadOutcome skipSequence(uint64_t position, Syntax syntax, int depth, uint64_t& end)
-    {
-        if (depth > kMaxDepth)
-            return malformed("sequences nested too deeply");
-        for (;;) {
-            const uint8_t* p = window_.bytes(position, 8);
-            if (!p)
-                return ioOrTruncated();
-            const uint32_t tag = uint32_t(u16(p, syntax.bigEndian)) << 16 | u16(p + 2, syntax.bigEndian);
-            const uint32_t length = u32(p + 4, syntax.bigEndian);
-            position += 8;
-            if (tag == kTagSequenceDelimitation) {
-                end = position;
-                return {};
-            }
-            if (tag != kTagItem)
-                return malformed("unexpected element " + tagText(tag) + " in a sequence");
-            if (length != kUndefinedLength) {
-                if (position + length > window_.size())
-                    return {ReadStatus::Truncated, {}};
-                position += length;
-                continue;
-            }
-            ReadOutcome outcome = skipItem(position, syntax, depth + 1, position);
-            if (outcome.status != ReadStatus::Loaded)
-                return outcome;
-        }
-    }
-
-    // Steps over the elements of an undefined-length item starting at
-    // `position`. `end` is the offset after its item delimiter.
-    ReadOutcome skipItem(uint64_t position, Syntax syntax, int depth, uint64_t& end)
-    {
-        for (;;) {
-            Header header;
-            ReadOutcome outcome = readHeader(position, syntax, header);
-            if (outcome.status != ReadStatus::Loaded)
-                return outcome;
-            if (header.tag == kTagItemDelimitation) {
-                end = header.valueStart;
-                return {};
-            }
-            if (header.length == kUndefinedLength) {
-                outcome = skipSequence(header.valueStart, contentSyntax(header, syntax), depth, position);
-                if (outcome.status != ReadStatus::Loaded)
-                    return outcome;
-                continue;
-            }
-            if (header.valueStart + header.length > window_.size())
-                return {ReadStatus::Truncated, {}};
-            position = header.valueStart + header.length;
-        }
-    }
-
-    FileWindow& window_;
-    LoadedFile& out_;
 };
 
 } // namespace
@@ -515,7 +549,7 @@ private:
 ReadOutcome readLean(int fd, uint64_t fileSize, LoadedFile& out, ReadScratch& scratch)
 {
     FileWindow window(fd, fileSize, scratch.window);
-    return LeanParser(window, out).run();
+    return FileParser(window, out).run();
 }
 
 } // namespace dicomkit

@@ -16,4 +16,4 @@ ensure_packages() {
 }
 
 # The packages that building and testing the project needs.
-PROJECT_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev libdcmtk-dev dcmtk openssl python3-pydicom)
+PROJECT_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev libdcmtk-dev zlib1g-dev dcmtk openssl python3-pydicom)

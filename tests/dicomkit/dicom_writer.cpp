@@ -5,6 +5,9 @@
 #include <dcmtk/dcmdata/dcpxitem.h>
 #include <dcmtk/dcmdata/dcuid.h>
 
+#include <zlib.h>
+
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -91,4 +94,70 @@ void writeBytes(const std::filesystem::path& path, const std::string& bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path.string());
+}
+
+DeflatedParts splitDeflated(const std::string& file)
+{
+    // Preamble and DICM (132 bytes), then (0002,0000) UL: its 12-byte header
+    // and value, the length of the rest of the meta information.
+    const std::string groupLengthHeader("\x02\0\0\0UL", 6);
+    if (file.size() < 144 || file.compare(128, 4, "DICM") != 0 || file.compare(132, 6, groupLengthHeader) != 0)
+        throw std::runtime_error("no file meta group length");
+    uint32_t groupLength = 0;
+    std::memcpy(&groupLength, file.data() + 140, 4);
+    const size_t metaEnd = 144 + size_t(groupLength);
+    DeflatedParts parts{file.substr(0, metaEnd), {}};
+
+    z_stream stream{};
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+        throw std::runtime_error("inflateInit2");
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(file.data() + metaEnd));
+    stream.avail_in = static_cast<uInt>(file.size() - metaEnd);
+    char chunk[64 * 1024];
+    int status = Z_OK;
+    while (status == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(chunk);
+        stream.avail_out = sizeof chunk;
+        status = inflate(&stream, Z_NO_FLUSH);
+        parts.dataSet.append(chunk, sizeof chunk - stream.avail_out);
+    }
+    inflateEnd(&stream);
+    if (status != Z_STREAM_END)
+        throw std::runtime_error("inflating the data set failed");
+    return parts;
+}
+
+std::string joinDeflated(const DeflatedParts& parts)
+{
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateInit2");
+    std::string out = parts.meta;
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(parts.dataSet.data()));
+    stream.avail_in = static_cast<uInt>(parts.dataSet.size());
+    char chunk[64 * 1024];
+    int status = Z_OK;
+    while (status == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(chunk);
+        stream.avail_out = sizeof chunk;
+        status = deflate(&stream, Z_FINISH);
+        out.append(chunk, sizeof chunk - stream.avail_out);
+    }
+    deflateEnd(&stream);
+    if (status != Z_STREAM_END)
+        throw std::runtime_error("deflating the data set failed");
+    return out;
+}
+
+void setLongLength(std::string& dataSet, const DcmTagKey& tag, const char* vr, uint32_t length)
+{
+    const uint16_t group = tag.getGroup();
+    const uint16_t element = tag.getElement();
+    const char header[8] = {char(group & 0xFF), char(group >> 8), char(element & 0xFF), char(element >> 8),
+                            vr[0], vr[1], 0, 0};
+    const size_t at = dataSet.find(std::string(header, sizeof header));
+    if (at == std::string::npos)
+        throw std::runtime_error("element not found in the data set");
+    for (int i = 0; i < 4; ++i)
+        dataSet[at + 8 + i] = static_cast<char>(length >> (8 * i) & 0xFF);
 }

@@ -1,6 +1,7 @@
 // DICOM files for the tests, written by DCMTK: a small CT-like data set in any
 // transfer syntax, with or without file meta information, encapsulated pixel
-// data from given fragments, and raw byte helpers for cutting files short.
+// data from given fragments, raw byte helpers for cutting files short, and
+// zlib helpers for changing what a deflated file holds.
 #ifndef TESTS_DICOMKIT_DICOM_WRITER_H
 #define TESTS_DICOMKIT_DICOM_WRITER_H
 
@@ -8,6 +9,7 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -38,5 +40,19 @@ void putRaw(DcmItem& item, const DcmTagKey& tag, const std::string& bytes);
 
 std::string readBytes(const std::filesystem::path& path);
 void writeBytes(const std::filesystem::path& path, const std::string& bytes);
+
+// A Part 10 file with a deflated data set, taken apart: its bytes up to the
+// end of the file meta information, and its data set inflated (explicit VR
+// little endian), for a test to change before putting them together again.
+struct DeflatedParts {
+    std::string meta;
+    std::string dataSet;
+};
+DeflatedParts splitDeflated(const std::string& file);
+std::string joinDeflated(const DeflatedParts& parts);
+
+// Overwrites the 32-bit value length of the first element `tag` with VR `vr`
+// (one with a 32-bit length field) in explicit VR little endian `dataSet`.
+void setLongLength(std::string& dataSet, const DcmTagKey& tag, const char* vr, uint32_t length);
 
 #endif // TESTS_DICOMKIT_DICOM_WRITER_H

@@ -1,12 +1,15 @@
 // IDicomFileObject::LoadFile and FindElement: every transfer syntax, files
-// from another writer, failures and their descriptions, the file left
-// closed, large values left on disk, loading again.
+// from another writer, deflated data sets read up to their pixel data and
+// their stated lengths checked before anything is allocated for them,
+// failures and their descriptions, the file left closed, large values left on
+// disk, loading again.
 #include "toolkit_fixture.h"
 
 #include <sys/stat.h>
 
 #include <fstream>
 #include <functional>
+#include <limits>
 
 #include "dicom_writer.h"
 
@@ -24,6 +27,8 @@ constexpr uint32_t kTagPatientName = 0x00100010;
 constexpr uint32_t kTagStudyInstanceUid = 0x0020000D;
 constexpr uint32_t kTagRows = 0x00280010;
 constexpr uint32_t kTagPixelData = 0x7FE00010;
+constexpr uint32_t kTagTextValue = 0x0040A160;
+constexpr uint32_t kTagEncapsulatedDocument = 0x00420011;
 
 class LoadFile : public ToolkitTest {
 protected:
@@ -48,6 +53,39 @@ protected:
                 return true;
         }
         return false;
+    }
+
+    // The basic data set with a text value (UT) and a bulk value (OB) of 32-bit
+    // length, written deflated.
+    fs::path writeDeflated(const std::string& name)
+    {
+        DcmFileFormat dicom;
+        DcmDataset& data = *dicom.getDataset();
+        fillBasicDataSet(data);
+        EXPECT_TRUE(data.putAndInsertString(DCM_TextValue, "Findings as text").good());
+        const Uint8 document[] = {'%', 'P', 'D', 'F', '-', '1', '.', '4'};
+        EXPECT_TRUE(data.putAndInsertUint8Array(DCM_EncapsulatedDocument, document, sizeof document).good());
+        const fs::path path = temp_.path() / name;
+        writeFile(dicom, path, EXS_DeflatedLittleEndianExplicit);
+        return path;
+    }
+
+    // The peak virtual memory of this process so far, in bytes. It counts an
+    // allocation whether or not its pages were ever touched.
+    static uint64_t peakVirtualMemory()
+    {
+        std::ifstream status("/proc/self/status");
+        std::string key;
+        while (status >> key) {
+            if (key == "VmPeak:") {
+                uint64_t kilobytes = 0;
+                status >> kilobytes;
+                return kilobytes * 1024;
+            }
+            status.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        }
+        ADD_FAILURE() << "no VmPeak in /proc/self/status";
+        return 0;
     }
 
     // Bytes this process has read through read-like system calls so far.
@@ -113,6 +151,84 @@ TEST_F(LoadFile, EncapsulatedPixelDataHasTheLengthOfItsItems)
     EXPECT_EQ(text(file.get(), kTagPatientName), widenAscii(kPatientName));
     // Offset table item, two fragments: three 8-byte item headers plus 16 bytes.
     EXPECT_EQ(valueLength(file.get(), kTagPixelData), 3u * 8 + 6 + 10);
+}
+
+TEST_F(LoadFile, ReadsADeflatedDataSetUpToItsPixelData)
+{
+    DeflatedParts parts = splitDeflated(readBytes(writeDeflated("written.dcm")));
+    // After the pixel data, an element stating more bytes than follow: the
+    // reader stops before it.
+    parts.dataSet += std::string("\xE1\x7F\x10\x00OB\0\0\xF0\xFF\xFF\xFF", 12) + "short";
+    const fs::path path = temp_.path() / "deflated.dcm";
+    writeBytes(path, joinDeflated(parts));
+
+    auto file = loaded(path);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(text(file.get(), kTagTransferSyntaxUid), L"1.2.840.10008.1.2.1.99");
+    EXPECT_EQ(text(file.get(), kTagPatientName), widenAscii(kPatientName));
+    EXPECT_EQ(text(file.get(), kTagStudyInstanceUid), widenAscii(kStudyInstanceUid));
+    EXPECT_EQ(text(file.get(), kTagTextValue), L"Findings as text");
+    EXPECT_EQ(text(file.get(), kTagRows), std::to_wstring(kRows));
+    EXPECT_EQ(valueLength(file.get(), kTagEncapsulatedDocument), 8u);
+    EXPECT_GT(valueLength(file.get(), kTagReferencedImageSequence), 0u);
+    EXPECT_EQ(valueLength(file.get(), kTagPixelData), kRows * kColumns * 2);
+    EXPECT_FALSE(element(file.get(), 0x7FE10010)) << "an element after the pixel data";
+}
+
+TEST_F(LoadFile, DeflatedLengthsBeyondTheDataSetAreRefusedWithoutBeingAllocated)
+{
+    constexpr uint32_t kClaimed = 0xFFFFFFF0;
+    const DeflatedParts written = splitDeflated(readBytes(writeDeflated("written.dcm")));
+    const auto claiming = [&](const DcmTagKey& tag, const char* vr) {
+        return [&written, tag, vr] {
+            DeflatedParts parts = written;
+            setLongLength(parts.dataSet, tag, vr, kClaimed);
+            return joinDeflated(parts);
+        };
+    };
+    struct Row {
+        const char* name;
+        std::function<std::string()> make;  // the file's bytes
+        std::wstring prefix;                // the description is prefix + path (+ suffix)
+        std::wstring suffix = L"";
+    };
+    const Row rows[] = {
+        {"text value", claiming(DCM_TextValue, "UT"), L"truncated DICOM file: "},
+        {"bulk value", claiming(DCM_EncapsulatedDocument, "OB"), L"truncated DICOM file: "},
+        {"sequence", claiming(DCM_ReferencedImageSequence, "SQ"), L"truncated DICOM file: "},
+        {"pixel data", claiming(DCM_PixelData, "OW"), L"truncated DICOM file: "},
+        {"compressed data cut short",
+         [&] {
+             const std::string whole = joinDeflated(written);
+             return whole.substr(0, written.meta.size() + (whole.size() - written.meta.size()) / 2);
+         },
+         L"truncated DICOM file: "},
+        {"more to inflate than the component does",
+         [&] {
+             DcmFileFormat dicom;
+             fillBasicDataSet(*dicom.getDataset());
+             const std::vector<Uint8> pixels(65ul * 1024 * 1024, 0x5A);
+             EXPECT_TRUE(dicom.getDataset()
+                             ->putAndInsertUint8Array(DCM_PixelData, pixels.data(), pixels.size())
+                             .good());
+             writeFile(dicom, temp_.path() / "large.dcm", EXS_DeflatedLittleEndianExplicit);
+             return readBytes(temp_.path() / "large.dcm");
+         },
+         L"cannot read ", L": deflated data set larger than the 64 MB the component inflates"},
+    };
+    auto object = createFileObject();
+    int index = 0;
+    for (const Row& row : rows) {
+        const fs::path path = temp_.path() / ("claiming-" + std::to_string(index++) + ".dcm");
+        writeBytes(path, row.make());
+        const uint64_t peakBefore = peakVirtualMemory();
+        const HRESULT hr = load(object.get(), path.string());
+        EXPECT_LT(peakVirtualMemory() - peakBefore, 64u << 20) << row.name << ": memory asked for while loading";
+        EXPECT_EQ(hr, E_FAIL) << row.name;
+        EXPECT_EQ(failureDescription(hr, object.get(), toolkit::IID_IDicomFileObject),
+                  row.prefix + widenAscii(path.string()) + row.suffix)
+            << row.name;
+    }
 }
 
 TEST_F(LoadFile, ReadsFilesFromAnotherWriter)
