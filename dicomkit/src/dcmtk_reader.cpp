@@ -30,64 +30,40 @@ Vr vrOf(DcmElement& element)
     return makeVr(name[0], name[1]);
 }
 
+// The values of `element` through the DCMTK getter `get` for their type.
+template <typename Number>
+OFCondition arrayBytes(DcmElement& element, OFCondition (DcmElement::*get)(Number*&), const void*& bytes)
+{
+    Number* values = nullptr;
+    const OFCondition status = (element.*get)(values);
+    bytes = values;
+    return status;
+}
+
 // The value of a binary-number element, in little endian (the local byte
 // order of every machine the component runs on).
 OFCondition numberBytes(DcmElement& element, const void*& bytes)
 {
-    OFCondition status = EC_IllegalCall;
     switch (element.ident()) {
-    case EVR_US: case EVR_xs: case EVR_AT: case EVR_lt: {
-        Uint16* values = nullptr;
-        status = element.getUint16Array(values);
-        bytes = values;
-        break;
-    }
-    case EVR_SS: {
-        Sint16* values = nullptr;
-        status = element.getSint16Array(values);
-        bytes = values;
-        break;
-    }
-    case EVR_UL: case EVR_up: {
-        Uint32* values = nullptr;
-        status = element.getUint32Array(values);
-        bytes = values;
-        break;
-    }
-    case EVR_SL: {
-        Sint32* values = nullptr;
-        status = element.getSint32Array(values);
-        bytes = values;
-        break;
-    }
-    case EVR_FL: {
-        Float32* values = nullptr;
-        status = element.getFloat32Array(values);
-        bytes = values;
-        break;
-    }
-    case EVR_FD: {
-        Float64* values = nullptr;
-        status = element.getFloat64Array(values);
-        bytes = values;
-        break;
-    }
-    case EVR_SV: {
-        Sint64* values = nullptr;
-        status = element.getSint64Array(values);
-        bytes = values;
-        break;
-    }
-    case EVR_UV: {
-        Uint64* values = nullptr;
-        status = element.getUint64Array(values);
-        bytes = values;
-        break;
-    }
+    case EVR_US: case EVR_xs: case EVR_AT: case EVR_lt:
+        return arrayBytes(element, &DcmElement::getUint16Array, bytes);
+    case EVR_SS:
+        return arrayBytes(element, &DcmElement::getSint16Array, bytes);
+    case EVR_UL: case EVR_up:
+        return arrayBytes(element, &DcmElement::getUint32Array, bytes);
+    case EVR_SL:
+        return arrayBytes(element, &DcmElement::getSint32Array, bytes);
+    case EVR_FL:
+        return arrayBytes(element, &DcmElement::getFloat32Array, bytes);
+    case EVR_FD:
+        return arrayBytes(element, &DcmElement::getFloat64Array, bytes);
+    case EVR_SV:
+        return arrayBytes(element, &DcmElement::getSint64Array, bytes);
+    case EVR_UV:
+        return arrayBytes(element, &DcmElement::getUint64Array, bytes);
     default:
-        break;
+        return EC_IllegalCall;
     }
-    return status;
 }
 
 ReadOutcome copyElements(DcmItem& item, LoadedFile& out)
