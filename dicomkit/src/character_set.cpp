@@ -292,7 +292,10 @@ bool decodeIso2022(std::string_view bytes, const Iso2022State& initial, TextDeli
             i += 1 + found->sequence.size();
             continue;
         }
-        if (byte < 0x21 || byte == 0x7F) {
+        // Controls, space and DEL always stand for themselves; other 7-bit
+        // bytes too while G0 holds a single-byte set.
+        const bool singleByteG0 = state.g0 == SetKind::Ascii || state.g0 == SetKind::Roman;
+        if (byte < 0x21 || byte == 0x7F || (byte < 0x80 && singleByteG0)) {
             if (!builder.direct(static_cast<wchar_t>(byte), error))
                 return false;
             if (isDelimiter(byte, delimiters))
@@ -301,14 +304,6 @@ bool decodeIso2022(std::string_view bytes, const Iso2022State& initial, TextDeli
             continue;
         }
         if (byte < 0x80) {
-            if (state.g0 == SetKind::Ascii || state.g0 == SetKind::Roman) {
-                if (!builder.direct(static_cast<wchar_t>(byte), error))
-                    return false;
-                if (isDelimiter(byte, delimiters))
-                    state = initial;
-                ++i;
-                continue;
-            }
             // JIS X 0208 / 0212 in G0: two bytes, decoded as EUC-JP.
             if (i + 1 >= n || p[i + 1] < 0x21 || p[i + 1] > 0x7E) {
                 error = "incomplete two-byte character at byte " + std::to_string(i);
