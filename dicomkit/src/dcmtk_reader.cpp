@@ -13,7 +13,9 @@
 #include <dcmtk/dcmdata/dcxfer.h>
 
 #include <cstring>
+#include <exception>
 #include <limits>
+#include <new>
 
 namespace dicomkit {
 
@@ -135,12 +137,8 @@ bool namesCompressedDataSet(const std::string& path)
     return DcmXfer(uid.c_str()).getStreamCompression() != ESC_none;
 }
 
-} // namespace
-
-ReadOutcome readWithDcmtk(const std::string& path, LoadedFile& out)
+ReadOutcome readAndCopy(const std::string& path, LoadedFile& out)
 {
-    quietDcmtkLogging();
-    out.clear();
     if (namesCompressedDataSet(path))
         return {ReadStatus::Malformed, "compressed data set, which only the component's own reader inflates"};
     DcmFileFormat file;
@@ -163,6 +161,26 @@ ReadOutcome readWithDcmtk(const std::string& path, LoadedFile& out)
     }
     out.finish();
     return {};
+}
+
+} // namespace
+
+ReadOutcome readWithDcmtk(const std::string& path, LoadedFile& out)
+{
+    quietDcmtkLogging();
+    out.clear();
+    // DCMTK's parser can throw on malformed input (std::out_of_range from a
+    // string operation while it checks a directory record's value): that is
+    // a file it cannot read, not a failure of the component, and must not
+    // leave the component through a COM method.
+    try {
+        return readAndCopy(path, out);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& error) {
+        out.clear();
+        return {ReadStatus::Malformed, std::string("structure DCMTK cannot parse (") + error.what() + ")"};
+    }
 }
 
 } // namespace dicomkit

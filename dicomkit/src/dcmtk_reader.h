@@ -10,6 +10,9 @@
 // file whose meta information names a compressed data set (deflated) is
 // refused (Malformed) before DCMTK reads its data set.
 //
+// An exception DCMTK throws while parsing (other than std::bad_alloc, which
+// passes) makes the file Malformed.
+//
 // Copies the top-level elements into a LoadedFile in the lean reader's form
 // (binary numbers in little endian), and closes the file before returning.
 // Thread-safe (DCMTK's reading of separate files is).

@@ -37,6 +37,10 @@ HRESULT STDMETHODCALLTYPE FileObject::LoadFile(BSTR path)
     } catch (const std::bad_alloc&) {
         file_.reset();
         return fail(E_OUTOFMEMORY, toolkit::IID_IDicomFileObject, L"out of memory");
+    } catch (...) {
+        // No exception leaves a COM method.
+        file_.reset();
+        return fail(E_UNEXPECTED, toolkit::IID_IDicomFileObject, L"unexpected failure in LoadFile");
     }
 }
 

@@ -323,6 +323,27 @@ TEST_F(LoadFile, FailuresNameTheFileAndSayWhatWentWrong)
     }
 }
 
+// DCMTK's parser throws std::out_of_range on this file (a directory record
+// whose type value it cannot check), found by fuzzing. The load fails like
+// any other malformed file, with no exception leaving the component, and the
+// object loads the next file.
+TEST_F(LoadFile, AFileDcmtkThrowsOnFailsLikeAnyMalformedFile)
+{
+    const std::string path = (fs::path(DSP_FUZZ_REGRESSIONS) / "load_and_name/directory-record-dcmtk-throws-on.dcm");
+    auto object = createFileObject();
+    const HRESULT hr = load(object.get(), path);
+    EXPECT_EQ(hr, E_FAIL);
+    const std::wstring description = failureDescription(hr, object.get(), toolkit::IID_IDicomFileObject);
+    EXPECT_TRUE(description.starts_with(L"cannot read " + widenAscii(path) + L": ")) << description;
+    ComPtr<IDicomElement> none;
+    EXPECT_EQ(object->FindElement(kTagPatientName, none.receive()), E_UNEXPECTED);
+
+    EXPECT_EQ(load(object.get(), writeBasic("basic.dcm", EXS_LittleEndianExplicit).string()), S_OK);
+    ComPtr<IDicomElement> name;
+    EXPECT_EQ(object->FindElement(kTagPatientName, name.receive()), S_OK);
+    EXPECT_NE(name.get(), nullptr);
+}
+
 TEST_F(LoadFile, TakesWindowsFormPathsAndLeavesTheFileClosed)
 {
     const fs::path path = writeBasic("closed.dcm", EXS_LittleEndianExplicit);
