@@ -52,6 +52,10 @@ HRESULT STDMETHODCALLTYPE Element::GetValue(VARIANT* value)
     } catch (const std::bad_alloc&) {
         VariantInit(value);
         return fail(E_OUTOFMEMORY, toolkit::IID_IDicomElement, L"out of memory");
+    } catch (...) {
+        // No exception leaves a COM method.
+        VariantInit(value);
+        return fail(E_UNEXPECTED, toolkit::IID_IDicomElement, L"unexpected failure in GetValue");
     }
 }
 
