@@ -4,6 +4,7 @@
 
 #include <dcmtk/dcmdata/dcvrobow.h>
 
+#include "dicom_tags.h"
 #include "dicom_writer.h"
 
 namespace {
@@ -12,8 +13,6 @@ namespace fs = std::filesystem;
 using toolkit::ComPtr;
 using toolkit::IDicomElement;
 using toolkit::IDicomFileObject;
-
-constexpr uint32_t kTagPatientName = 0x00100010;
 
 class ElementValue : public ToolkitTest {
 protected:
@@ -93,7 +92,7 @@ TEST_F(ElementValue, TextIsDecodedFromTheSpecificCharacterSet)
                 putRaw(data, DCM_SpecificCharacterSet, row.characterSet);
             putRaw(data, DCM_PatientName, row.stored);
         });
-        EXPECT_EQ(text(file.get(), kTagPatientName), row.expected) << row.name;
+        EXPECT_EQ(text(file.get(), tags::kPatientName), row.expected) << row.name;
     }
 }
 
@@ -121,7 +120,7 @@ TEST_F(ElementValue, DecodesTheCharacterSetsOfAnotherWritersFiles)
     };
     for (const Row& row : rows) {
         auto file = loaded(pydicomFile("charset_files/" + std::string(row.file)));
-        EXPECT_EQ(text(file.get(), kTagPatientName), row.patientName) << row.file;
+        EXPECT_EQ(text(file.get(), tags::kPatientName), row.patientName) << row.file;
     }
 }
 
@@ -145,7 +144,7 @@ TEST_F(ElementValue, UndecodableTextFailsItsGetValueButNotTheLoad)
             putRaw(data, DCM_PatientName, row.stored);
         });
         ASSERT_TRUE(file) << row.name;
-        auto found = element(file.get(), kTagPatientName);
+        auto found = element(file.get(), tags::kPatientName);
         ASSERT_TRUE(found) << row.name;
         Variant value;
         const HRESULT hr = found->GetValue(&value);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <limits>
 
+#include "dicom_tags.h"
 #include "dicom_writer.h"
 
 namespace {
@@ -19,16 +20,6 @@ namespace fs = std::filesystem;
 using toolkit::ComPtr;
 using toolkit::IDicomElement;
 using toolkit::IDicomFileObject;
-
-constexpr uint32_t kTagTransferSyntaxUid = 0x00020010;
-constexpr uint32_t kTagSopInstanceUid = 0x00080018;
-constexpr uint32_t kTagReferencedImageSequence = 0x00081140;
-constexpr uint32_t kTagPatientName = 0x00100010;
-constexpr uint32_t kTagStudyInstanceUid = 0x0020000D;
-constexpr uint32_t kTagRows = 0x00280010;
-constexpr uint32_t kTagPixelData = 0x7FE00010;
-constexpr uint32_t kTagTextValue = 0x0040A160;
-constexpr uint32_t kTagEncapsulatedDocument = 0x00420011;
 
 class LoadFile : public ToolkitTest {
 protected:
@@ -131,13 +122,13 @@ TEST_F(LoadFile, ReadsEveryTransferSyntaxWithAndWithoutMetaHeader)
                                          row.sequences);
         auto file = loaded(path);
         ASSERT_TRUE(file) << row.name;
-        EXPECT_EQ(text(file.get(), kTagTransferSyntaxUid), row.transferSyntax) << row.name;
-        EXPECT_EQ(text(file.get(), kTagPatientName), widenAscii(kPatientName)) << row.name;
-        EXPECT_EQ(text(file.get(), kTagSopInstanceUid), widenAscii(kSopInstanceUid)) << row.name;
-        EXPECT_EQ(text(file.get(), kTagStudyInstanceUid), widenAscii(kStudyInstanceUid)) << row.name;
-        EXPECT_EQ(text(file.get(), kTagRows), std::to_wstring(kRows)) << row.name;
-        EXPECT_GT(valueLength(file.get(), kTagReferencedImageSequence), 0u) << row.name;
-        EXPECT_EQ(valueLength(file.get(), kTagPixelData), kRows * kColumns * 2) << row.name;
+        EXPECT_EQ(text(file.get(), tags::kTransferSyntaxUID), row.transferSyntax) << row.name;
+        EXPECT_EQ(text(file.get(), tags::kPatientName), widenAscii(kPatientName)) << row.name;
+        EXPECT_EQ(text(file.get(), tags::kSOPInstanceUID), widenAscii(kSopInstanceUid)) << row.name;
+        EXPECT_EQ(text(file.get(), tags::kStudyInstanceUID), widenAscii(kStudyInstanceUid)) << row.name;
+        EXPECT_EQ(text(file.get(), tags::kRows), std::to_wstring(kRows)) << row.name;
+        EXPECT_GT(valueLength(file.get(), tags::kReferencedImageSequence), 0u) << row.name;
+        EXPECT_EQ(valueLength(file.get(), tags::kPixelData), kRows * kColumns * 2) << row.name;
         EXPECT_FALSE(element(file.get(), 0x00100020)) << row.name << ": absent element";
     }
 }
@@ -147,10 +138,10 @@ TEST_F(LoadFile, EncapsulatedPixelDataHasTheLengthOfItsItems)
     const fs::path path = temp_.path() / "encapsulated.dcm";
     writeEncapsulated(path, {std::string(6, 'a'), std::string(10, 'b')});
     auto file = loaded(path);
-    EXPECT_EQ(text(file.get(), kTagTransferSyntaxUid), L"1.2.840.10008.1.2.4.50");
-    EXPECT_EQ(text(file.get(), kTagPatientName), widenAscii(kPatientName));
+    EXPECT_EQ(text(file.get(), tags::kTransferSyntaxUID), L"1.2.840.10008.1.2.4.50");
+    EXPECT_EQ(text(file.get(), tags::kPatientName), widenAscii(kPatientName));
     // Offset table item, two fragments: three 8-byte item headers plus 16 bytes.
-    EXPECT_EQ(valueLength(file.get(), kTagPixelData), 3u * 8 + 6 + 10);
+    EXPECT_EQ(valueLength(file.get(), tags::kPixelData), 3u * 8 + 6 + 10);
 }
 
 TEST_F(LoadFile, ReadsADeflatedDataSetUpToItsPixelData)
@@ -164,14 +155,14 @@ TEST_F(LoadFile, ReadsADeflatedDataSetUpToItsPixelData)
 
     auto file = loaded(path);
     ASSERT_TRUE(file);
-    EXPECT_EQ(text(file.get(), kTagTransferSyntaxUid), L"1.2.840.10008.1.2.1.99");
-    EXPECT_EQ(text(file.get(), kTagPatientName), widenAscii(kPatientName));
-    EXPECT_EQ(text(file.get(), kTagStudyInstanceUid), widenAscii(kStudyInstanceUid));
-    EXPECT_EQ(text(file.get(), kTagTextValue), L"Findings as text");
-    EXPECT_EQ(text(file.get(), kTagRows), std::to_wstring(kRows));
-    EXPECT_EQ(valueLength(file.get(), kTagEncapsulatedDocument), 8u);
-    EXPECT_GT(valueLength(file.get(), kTagReferencedImageSequence), 0u);
-    EXPECT_EQ(valueLength(file.get(), kTagPixelData), kRows * kColumns * 2);
+    EXPECT_EQ(text(file.get(), tags::kTransferSyntaxUID), L"1.2.840.10008.1.2.1.99");
+    EXPECT_EQ(text(file.get(), tags::kPatientName), widenAscii(kPatientName));
+    EXPECT_EQ(text(file.get(), tags::kStudyInstanceUID), widenAscii(kStudyInstanceUid));
+    EXPECT_EQ(text(file.get(), tags::kTextValue), L"Findings as text");
+    EXPECT_EQ(text(file.get(), tags::kRows), std::to_wstring(kRows));
+    EXPECT_EQ(valueLength(file.get(), tags::kEncapsulatedDocument), 8u);
+    EXPECT_GT(valueLength(file.get(), tags::kReferencedImageSequence), 0u);
+    EXPECT_EQ(valueLength(file.get(), tags::kPixelData), kRows * kColumns * 2);
     EXPECT_FALSE(element(file.get(), 0x7FE10010)) << "an element after the pixel data";
 }
 
@@ -253,14 +244,14 @@ TEST_F(LoadFile, ReadsFilesFromAnotherWriter)
     };
     for (const Row& row : rows) {
         auto file = loaded(pydicomFile("test_files/" + std::string(row.file)));
-        EXPECT_EQ(text(file.get(), kTagTransferSyntaxUid), row.transferSyntax) << row.file;
-        EXPECT_EQ(text(file.get(), kTagPatientName), row.patientName) << row.file;
-        EXPECT_EQ(text(file.get(), kTagRows), row.rows) << row.file;
-        EXPECT_EQ(valueLength(file.get(), kTagPixelData), row.pixelDataLength) << row.file;
+        EXPECT_EQ(text(file.get(), tags::kTransferSyntaxUID), row.transferSyntax) << row.file;
+        EXPECT_EQ(text(file.get(), tags::kPatientName), row.patientName) << row.file;
+        EXPECT_EQ(text(file.get(), tags::kRows), row.rows) << row.file;
+        EXPECT_EQ(valueLength(file.get(), tags::kPixelData), row.pixelDataLength) << row.file;
     }
     for (const char* bare : {"ExplVR_BigEndNoMeta.dcm", "ExplVR_LitEndNoMeta.dcm"}) {
         auto file = loaded(pydicomFile("test_files/" + std::string(bare)));
-        EXPECT_EQ(text(file.get(), kTagSopInstanceUid), L"1.2.333.4444.5.6.7.8") << bare;
+        EXPECT_EQ(text(file.get(), tags::kSOPInstanceUID), L"1.2.333.4444.5.6.7.8") << bare;
     }
 }
 
@@ -319,7 +310,7 @@ TEST_F(LoadFile, FailuresNameTheFileAndSayWhatWentWrong)
                   row.prefix + widenAscii(path) + row.suffix)
             << row.name;
         ComPtr<IDicomElement> none;
-        EXPECT_EQ(object->FindElement(kTagPatientName, none.receive()), E_UNEXPECTED) << row.name << ": no file loaded";
+        EXPECT_EQ(object->FindElement(tags::kPatientName, none.receive()), E_UNEXPECTED) << row.name << ": no file loaded";
     }
 }
 
@@ -336,11 +327,11 @@ TEST_F(LoadFile, AFileDcmtkThrowsOnFailsLikeAnyMalformedFile)
     const std::wstring description = failureDescription(hr, object.get(), toolkit::IID_IDicomFileObject);
     EXPECT_TRUE(description.starts_with(L"cannot read " + widenAscii(path) + L": ")) << description;
     ComPtr<IDicomElement> none;
-    EXPECT_EQ(object->FindElement(kTagPatientName, none.receive()), E_UNEXPECTED);
+    EXPECT_EQ(object->FindElement(tags::kPatientName, none.receive()), E_UNEXPECTED);
 
     EXPECT_EQ(load(object.get(), writeBasic("basic.dcm", EXS_LittleEndianExplicit).string()), S_OK);
     ComPtr<IDicomElement> name;
-    EXPECT_EQ(object->FindElement(kTagPatientName, name.receive()), S_OK);
+    EXPECT_EQ(object->FindElement(tags::kPatientName, name.receive()), S_OK);
     EXPECT_NE(name.get(), nullptr);
 }
 
@@ -358,8 +349,8 @@ TEST_F(LoadFile, TakesWindowsFormPathsAndLeavesTheFileClosed)
 
     // Everything the elements answer was read during LoadFile.
     fs::remove(path);
-    EXPECT_EQ(text(file.get(), kTagPatientName), widenAscii(kPatientName));
-    EXPECT_EQ(valueLength(file.get(), kTagPixelData), kRows * kColumns * 2);
+    EXPECT_EQ(text(file.get(), tags::kPatientName), widenAscii(kPatientName));
+    EXPECT_EQ(valueLength(file.get(), tags::kPixelData), kRows * kColumns * 2);
 }
 
 TEST_F(LoadFile, LeavesLargePixelDataOnDisk)
@@ -378,8 +369,8 @@ TEST_F(LoadFile, LeavesLargePixelDataOnDisk)
     ASSERT_EQ(load(file.get(), path.string()), S_OK);
     const uint64_t read = bytesRead() - before;
     EXPECT_LT(read, 256u * 1024) << "LoadFile read the pixel data";
-    EXPECT_EQ(valueLength(file.get(), kTagPixelData), kPixelBytes);
-    EXPECT_EQ(text(file.get(), kTagPatientName), widenAscii(kPatientName));
+    EXPECT_EQ(valueLength(file.get(), tags::kPixelData), kPixelBytes);
+    EXPECT_EQ(text(file.get(), tags::kPatientName), widenAscii(kPatientName));
 }
 
 TEST_F(LoadFile, LoadingAgainReplacesTheDataButNotThatOfEarlierElements)
@@ -394,10 +385,10 @@ TEST_F(LoadFile, LoadingAgainReplacesTheDataButNotThatOfEarlierElements)
     writeFile(second, temp_.path() / "second.dcm", EXS_LittleEndianImplicit);
 
     auto file = loaded(temp_.path() / "first.dcm");
-    ComPtr<IDicomElement> early = element(file.get(), kTagPatientName);
+    ComPtr<IDicomElement> early = element(file.get(), tags::kPatientName);
     ASSERT_EQ(load(file.get(), (temp_.path() / "second.dcm").string()), S_OK);
-    EXPECT_EQ(text(file.get(), kTagPatientName), L"Roe^Richard");
-    EXPECT_FALSE(element(file.get(), kTagStudyInstanceUid)) << "left over from the first file";
+    EXPECT_EQ(text(file.get(), tags::kPatientName), L"Roe^Richard");
+    EXPECT_FALSE(element(file.get(), tags::kStudyInstanceUID)) << "left over from the first file";
     Variant earlyValue;
     ASSERT_EQ(early->GetValue(&earlyValue), S_OK);
     EXPECT_EQ(std::wstring(earlyValue.bstrVal), widenAscii(kPatientName));
@@ -405,7 +396,7 @@ TEST_F(LoadFile, LoadingAgainReplacesTheDataButNotThatOfEarlierElements)
     // A failed load leaves no file loaded, rather than the previous one.
     EXPECT_EQ(load(file.get(), (temp_.path() / "missing.dcm").string()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     ComPtr<IDicomElement> none;
-    EXPECT_EQ(file->FindElement(kTagPatientName, none.receive()), E_UNEXPECTED);
+    EXPECT_EQ(file->FindElement(tags::kPatientName, none.receive()), E_UNEXPECTED);
 }
 
 } // namespace
